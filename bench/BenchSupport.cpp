@@ -1,0 +1,49 @@
+#include "BenchSupport.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace kolvane::bench {
+
+double Seconds(const std::function<void()>& work) {
+  const auto start = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+void Shell(const std::string& command) {
+  if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
+}
+
+std::string Quote(const std::string& path) {
+  std::string q = "'";
+  for (char c : path) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+void Compare(std::vector<Peer>& peers, int runs, const std::vector<std::string>& references) {
+  for (int run = 0; run < runs; ++run) {
+    for (Peer& p : peers) p.times.push_back(Seconds([&] { p.work(run); }));
+  }
+  std::printf("%-44s %10s", "", "median s");
+  for (const std::string& r : references) std::printf("  %14s", ("vs " + r).substr(0, 14).c_str());
+  std::printf("\n");
+  for (const Peer& p : peers) {
+    std::printf("%-44s %10.3f", p.name.c_str(), Median(p.times));
+    for (const std::string& r : references) {
+      const auto ref = std::find_if(peers.begin(), peers.end(), [&](const Peer& q) { return q.name == r; });
+      std::printf("  %13.2fx", Median(p.times) / Median(ref->times));
+    }
+    std::printf("\n");
+  }
+}
+
+}  // namespace kolvane::bench

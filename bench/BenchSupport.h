@@ -1,0 +1,28 @@
+// Timing helpers shared by the benchmarks.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kolvane::bench {
+
+double Seconds(const std::function<void()>& work);
+double Median(std::vector<double> values);
+// Runs a shell command; aborts the benchmark when it fails.
+void Shell(const std::string& command);
+std::string Quote(const std::string& path);
+
+struct Peer {
+  Peer(std::string n, std::function<void(int run)> w) : name(std::move(n)), work(std::move(w)) {}
+  std::string name;
+  std::function<void(int run)> work;  // run numbers let each run write somewhere new
+  std::vector<double> times;
+};
+
+// Runs every peer `runs` times, interleaved so that they share the machine's moods, and
+// prints the medians and each one's ratio to the reference peers.
+void Compare(std::vector<Peer>& peers, int runs, const std::vector<std::string>& references);
+
+}  // namespace kolvane::bench

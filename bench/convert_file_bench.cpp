@@ -1,0 +1,112 @@
+// One large file: Kolvane's single-file conversion against a plain read and write of the
+// same file (the physical limit of the job), cp, and iconv piped into tr.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "BenchSupport.h"
+#include "tests/support/EngineWindow.h"
+
+namespace fs = std::filesystem;
+using namespace kolvane;
+using namespace kolvane::bench;
+
+namespace {
+
+// Mostly ASCII prose in Mac OS Roman, lines ended by CR: about one word in twelve has
+// an accented letter, a bullet or a euro sign (some 2 % of the bytes).
+std::string MakeMacRomanText(std::size_t size) {
+  std::string text;
+  text.reserve(size + 64);
+  std::mt19937 rng(7);
+  const std::vector<std::string> plain = {"the", "file", "converter", "text", "encoding", "line",
+                                          "break", "and", "of", "with", "for", "folder", "tree",
+                                          "window", "copy"};
+  const std::vector<std::string> accented = {"caf\x8E", "cr\x8Fme", "na\x95ve", "\xA5", "\xDB",
+                                             "r\x8Esum\x8E", "\xD2quoted\xD3", "Z\x9Frich"};
+  std::size_t line = 0;
+  while (text.size() < size) {
+    const std::string& w = rng() % 12 == 0 ? accented[rng() % accented.size()] : plain[rng() % plain.size()];
+    text += w;
+    line += w.size() + 1;
+    if (line > 60) {
+      text += '\r';
+      line = 0;
+    } else {
+      text += ' ';
+    }
+  }
+  text.resize(size);
+  return text;
+}
+
+void PlainReadAndWrite(const fs::path& from, const fs::path& to) {
+  const int in = ::open(from.c_str(), O_RDONLY);
+  const off_t size = ::lseek(in, 0, SEEK_END);
+  ::lseek(in, 0, SEEK_SET);
+  char* buffer = static_cast<char*>(std::malloc(static_cast<std::size_t>(size)));
+  for (off_t done = 0; done < size;) done += ::read(in, buffer + done, static_cast<std::size_t>(size - done));
+  ::close(in);
+  const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  for (off_t done = 0; done < size;) done += ::write(out, buffer + done, static_cast<std::size_t>(size - done));
+  ::close(out);
+  std::free(buffer);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication app(argc, argv);
+  const std::size_t size = 256u << 20;
+  const int runs = argc > 1 ? std::atoi(argv[1]) : 5;
+
+  const fs::path dir = fs::temp_directory_path() / ("kolvane-bench-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const fs::path source = dir / "big.txt";
+  {
+    const std::string text = MakeMacRomanText(size);
+    std::FILE* f = std::fopen(source.c_str(), "wb");
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+  }
+  std::printf("256 MiB Mac OS Roman text with CR line breaks, %d runs each; MacRoman to UTF-8,\n"
+              "CR to LF; iconv | tr is iconv -f MACINTOSH -t UTF-8 | tr '\\r' '\\n'\n\n", runs);
+
+  auto window = New<test::EngineWindow>();
+  window->Constructor();
+  window->Choose("MacRoman", "UTF-8 (no BOM)", "Mac Classic (CR)", "Unix (LF)");
+  auto sourceItem = New<FolderItem>(source);
+  const fs::path converted = dir / "big_Converted.txt";
+
+  std::vector<Peer> peers = {
+      {"Kolvane p_ConvertSingleFile", [&](int) {
+         fs::remove(converted);
+         if (!window->p_ConvertSingleFile(sourceItem)) std::abort();
+       }},
+      {"plain read and write", [&](int) {
+         fs::remove(dir / "plain.txt");
+         PlainReadAndWrite(source, dir / "plain.txt");
+       }},
+      {"cp", [&](int) {
+         fs::remove(dir / "cp.txt");
+         Shell("cp " + Quote(source) + " " + Quote(dir / "cp.txt"));
+       }},
+      {"iconv | tr", [&](int) {
+         Shell("iconv -f MACINTOSH -t UTF-8 < " + Quote(source) + " | tr '\\r' '\\n' > " +
+               Quote(dir / "iconv.txt"));
+       }},
+  };
+  Compare(peers, runs, {"plain read and write", "iconv | tr"});
+
+  window->Close();
+  fs::remove_all(dir);
+  return 0;
+}

@@ -1,0 +1,134 @@
+// References to files and folders, and the text streams that read and write them.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Runtime.h"
+#include "String.h"
+
+namespace kolvane {
+
+class TextInputStream;
+class TextOutputStream;
+class Picture;
+struct PendingOutput;
+
+// A file or folder by its path. It may name an item that does not exist (yet). Names are
+// the file system's bytes, unchanged, so a name that is not valid UTF-8 still round-trips.
+class FolderItem {
+ public:
+  explicit FolderItem(std::filesystem::path path);
+
+  // The last component of the path; empty at the root.
+  String Name() const;
+  // The name as it is shown to a person: bytes that are not valid UTF-8 show as U+FFFD.
+  String DisplayName() const;
+  String AbsolutePath() const;
+  const std::filesystem::path& NativePath() const { return path_; }
+
+  // The containing folder, or none at the top.
+  Ref<FolderItem> Parent() const;
+  // The entry of that name in this folder, whether or not it exists; none for a name
+  // that cannot be an entry ("", ".", ".." or one holding "/").
+  Ref<FolderItem> Child(const String& name) const;
+
+  bool Exists() const;
+  // Hidden items (names starting with ".") are not visible.
+  bool Visible() const;
+  bool Directory() const;
+
+  // Number of entries of a folder, 0 for anything else. Reading it lists the folder;
+  // Item() numbers the entries of that listing from 1, ordered by name. A folder reached
+  // through a symbolic link inside a listing is not entered: it counts no entries.
+  // Raises IOException when the folder exists but cannot be listed.
+  std::int32_t Count();
+  // The entry at index (1 to Count), or none outside that range.
+  Ref<FolderItem> Item(std::int32_t index);
+
+  // Classic Mac OS type and creator codes, kept in the extended attribute
+  // "user.com.apple.FinderInfo" (type then creator, the first 8 of 32 bytes). Empty when
+  // the item has none; setting them does nothing where the file system keeps none.
+  String MacType() const;
+  String MacCreator() const;
+  void SetMacType(const String& code);
+  void SetMacCreator(const String& code);
+
+  // A stream over the file's bytes, or none when it is not a regular file that can be
+  // opened for reading (a folder, a FIFO or a device is never opened).
+  Ref<TextInputStream> OpenAsTextFile() const;
+  // A stream that replaces the file when it is closed, or none when it cannot be created.
+  // The bytes go to a hidden temporary sibling first, so the file is written whole or not
+  // at all; a symbolic link standing at the name is replaced, not written through.
+  Ref<TextOutputStream> CreateTextFile();
+  // Creates the folder; an existing item is left as it is. The outcome is not reported.
+  void CreateAsFolder();
+  // The picture in the file, or none when it cannot be read as one.
+  Ref<Picture> OpenAsPicture() const;
+
+  // Whether both name the same item on disk (following symbolic links).
+  bool IsSameItemAs(const FolderItem& other) const;
+
+ private:
+  struct Entry {
+    std::string name;
+    bool viaLink;
+  };
+  void ReadCodes() const;
+  void WriteCode(std::size_t offset, const String& code);
+
+  std::filesystem::path path_;
+  bool viaLink_ = false;  // reached as a symbolic link inside a listing
+  std::optional<std::vector<Entry>> listing_;
+  mutable std::optional<std::string> codes_;  // the 8 bytes of type and creator
+  std::weak_ptr<PendingOutput> pending_;      // an output stream still writing this item
+};
+
+class TextInputStream {
+ public:
+  explicit TextInputStream(int fd);
+  ~TextInputStream();
+  TextInputStream(const TextInputStream&) = delete;
+  TextInputStream& operator=(const TextInputStream&) = delete;
+
+  // Everything from the current position to the end, labelled with the encoding.
+  String ReadAll(TextEncoding encoding = TextEncoding());
+  // The next line without its line ending (CR, LF or CR LF).
+  String ReadLine(TextEncoding encoding = TextEncoding());
+  // True when nothing is left to read. (EOF itself is a macro of the C library.)
+  bool EOF_();
+  void Close();
+
+ private:
+  bool Fill();
+  int fd_;
+  std::string buffer_;
+  std::size_t pos_ = 0;
+  bool atEnd_ = false;
+};
+
+class TextOutputStream {
+ public:
+  explicit TextOutputStream(std::shared_ptr<PendingOutput> pending);
+  ~TextOutputStream();
+  TextOutputStream(const TextOutputStream&) = delete;
+  TextOutputStream& operator=(const TextOutputStream&) = delete;
+
+  // Writes the bytes exactly as they are.
+  void Write(const String& text);
+  // Writes the text and the stream's line ending, LF.
+  void WriteLine(const String& text);
+  // Puts the written file in place. A stream dropped without Close leaves no trace.
+  void Close();
+
+ private:
+  void Flush();
+  std::shared_ptr<PendingOutput> pending_;
+  std::string buffer_;
+};
+
+}  // namespace kolvane

@@ -1,0 +1,320 @@
+#include "TextEncoding.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+
+#include "EncodingTables.h"
+#include "String.h"
+
+namespace kolvane {
+namespace transcode {
+namespace {
+
+using encoding_tables::DecodeTable;
+using encoding_tables::DecodeTableFor;
+
+constexpr unsigned char kUnmappable = '?';
+constexpr char32_t kReplacementCharacter = 0xFFFD;
+constexpr std::uint64_t kHighBits = 0x8080808080808080;
+
+std::uint64_t Load64(const unsigned char* p) noexcept {
+  std::uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+void Store64(unsigned char* p, std::uint64_t word) noexcept { std::memcpy(p, &word, sizeof word); }
+
+unsigned char* Bytes(std::string& s) noexcept { return reinterpret_cast<unsigned char*>(s.data()); }
+
+// --- Single-byte sets to UTF-8 ---
+
+// The UTF-8 form of one byte of a single-byte set: 1 to 3 bytes, since every code
+// point of the tables lies in the Basic Multilingual Plane. Padded to four bytes so a
+// form is stored with one fixed-size copy.
+struct Utf8Form {
+  std::array<unsigned char, 4> bytes;
+  std::uint32_t length;
+};
+using Utf8Forms = std::array<Utf8Form, 256>;
+
+Utf8Forms BuildUtf8Forms(const DecodeTable& table) noexcept {
+  auto byte = [](unsigned v) { return static_cast<unsigned char>(v); };
+  Utf8Forms forms{};
+  for (std::size_t b = 0; b < 256; ++b) {
+    const unsigned cp = table[b];
+    if (cp < 0x80) {
+      forms[b] = {{byte(cp), 0, 0, 0}, 1};
+    } else if (cp < 0x800) {
+      forms[b] = {{byte(0xC0 | (cp >> 6)), byte(0x80 | (cp & 0x3F)), 0, 0}, 2};
+    } else {
+      forms[b] = {{byte(0xE0 | (cp >> 12)), byte(0x80 | ((cp >> 6) & 0x3F)), byte(0x80 | (cp & 0x3F)), 0}, 3};
+    }
+  }
+  return forms;
+}
+
+const Utf8Forms& Utf8FormsFor(Charset set) noexcept {
+  switch (set) {
+    case Charset::MacRoman: {
+      static const Utf8Forms forms = BuildUtf8Forms(encoding_tables::kMacRoman);
+      return forms;
+    }
+    case Charset::Windows1252: {
+      static const Utf8Forms forms = BuildUtf8Forms(encoding_tables::kWindows1252);
+      return forms;
+    }
+    case Charset::ISOLatin1:
+    case Charset::UTF8:
+      break;
+  }
+  static const Utf8Forms forms = BuildUtf8Forms(encoding_tables::kISOLatin1);
+  return forms;
+}
+
+using Bytes16 = unsigned char __attribute__((vector_size(16)));
+
+// Number of bytes with the high bit set: each needs two or three bytes in UTF-8.
+std::size_t HighBytes(const unsigned char* src, std::size_t n) noexcept {
+  std::size_t count = 0;
+  std::size_t i = 0;
+  // Sixteen byte-wide counters, emptied before any of them can overflow.
+  while (i + 16 <= n) {
+    Bytes16 counters{};
+    for (const std::size_t end = std::min(n - 15, i + 255 * 16); i < end; i += 16) {
+      Bytes16 v;
+      std::memcpy(&v, src + i, 16);
+      counters += v >> 7;
+    }
+    for (int k = 0; k < 16; ++k) count += counters[k];
+  }
+  for (; i < n; ++i) count += src[i] >> 7;
+  return count;
+}
+
+// Stores all four bytes of the form, so dst needs three bytes of room past the form's
+// own length.
+unsigned char* PutUtf8(unsigned char* dst, const Utf8Form& f) noexcept {
+  std::memcpy(dst, f.bytes.data(), f.bytes.size());
+  return dst + f.length;
+}
+
+// Converts n bytes at src to UTF-8 at dst and returns the end of what it wrote. dst may
+// lie before src in the same buffer when it stays at least 8 bytes behind the byte being
+// read: every store then lands on bytes already read.
+unsigned char* PutUtf8Text(const unsigned char* src, std::size_t n, unsigned char* dst,
+                           const Utf8Forms& forms) noexcept {
+  std::size_t i = 0;
+  while (i + 16 <= n) {
+    const std::uint64_t a = Load64(src + i);
+    const std::uint64_t b = Load64(src + i + 8);
+    if (((a | b) & kHighBits) == 0) {
+      Store64(dst, a);
+      Store64(dst + 8, b);
+      dst += 16;
+      i += 16;
+      continue;
+    }
+    for (const std::size_t end = i + 16; i < end; ++i) dst = PutUtf8(dst, forms[src[i]]);
+  }
+  for (; i < n; ++i) dst = PutUtf8(dst, forms[src[i]]);
+  return dst;
+}
+
+std::string SingleByteToUtf8(std::string&& text, Charset from) {
+  const Utf8Forms& forms = Utf8FormsFor(from);
+  const std::size_t n = text.size();
+  const std::size_t high = HighBytes(Bytes(text), n);
+  if (high == 0) return std::move(text);  // pure ASCII is the same in UTF-8
+
+  // Counting the high bytes is far cheaper than looking each one up, and three bytes
+  // each is the most they need: the result fits in n + 2 * high bytes, with 8 bytes of
+  // slack for the whole-word stores.
+  const std::size_t room = n + 2 * high + 8;
+  if (text.capacity() >= room) {
+    // Where the text's buffer has the room, the bytes move to its end and are converted
+    // forward into its start: the writes never catch up with the reads, and no second
+    // buffer of the text's size is needed.
+    text.resize(room);
+    unsigned char* p = Bytes(text);
+    std::memmove(p + (room - n), p, n);
+    text.resize(static_cast<std::size_t>(PutUtf8Text(p + (room - n), n, p, forms) - p));
+    return std::move(text);
+  }
+  std::string out(room, '\0');
+  unsigned char* dst = Bytes(out);
+  out.resize(static_cast<std::size_t>(PutUtf8Text(Bytes(text), n, dst, forms) - dst));
+  return out;
+}
+
+// --- Encoding code points into a single-byte set ---
+
+// Code point -> byte of the set; 0 where the set has no byte for it. No code point
+// beyond the Basic Multilingual Plane is in any set, and ASCII maps to itself.
+using ReverseTable = std::array<unsigned char, 0x10000>;
+
+std::unique_ptr<const ReverseTable> BuildReverseTable(const DecodeTable& table) {
+  auto reverse = std::make_unique<ReverseTable>();
+  reverse->fill(0);
+  for (std::size_t b = 0x80; b < 256; ++b) (*reverse)[table[b]] = static_cast<unsigned char>(b);
+  return reverse;
+}
+
+const ReverseTable& ReverseTableFor(Charset set) {
+  switch (set) {
+    case Charset::MacRoman: {
+      static const auto reverse = BuildReverseTable(encoding_tables::kMacRoman);
+      return *reverse;
+    }
+    case Charset::Windows1252: {
+      static const auto reverse = BuildReverseTable(encoding_tables::kWindows1252);
+      return *reverse;
+    }
+    case Charset::ISOLatin1:
+    case Charset::UTF8:
+      break;
+  }
+  static const auto reverse = BuildReverseTable(encoding_tables::kISOLatin1);
+  return *reverse;
+}
+
+unsigned char EncodeByte(const ReverseTable& reverse, char32_t cp) noexcept {
+  if (cp < 0x80) return static_cast<unsigned char>(cp);
+  if (cp >= reverse.size()) return kUnmappable;
+  const unsigned char b = reverse[cp];
+  return b != 0 ? b : kUnmappable;
+}
+
+// --- UTF-8 to single-byte sets ---
+
+constexpr char32_t kInvalid = 0xFFFFFFFF;
+
+struct Utf8Sequence {
+  char32_t code;       // kInvalid for an ill-formed subpart
+  std::size_t length;  // bytes taken, at least 1
+};
+
+// Decodes the sequence at p (avail > 0 bytes left). An ill-formed sequence yields its
+// maximal subpart: the longest start that some well-formed sequence begins with, or
+// just the first byte. Each subpart then stands for one replacement character.
+Utf8Sequence DecodeUtf8(const unsigned char* p, std::size_t avail) noexcept {
+  const unsigned char lead = p[0];
+  if (lead < 0x80) return {lead, 1};
+  std::size_t length;
+  char32_t cp;
+  // The allowed range of the second byte rules out overlongs, surrogates and
+  // code points past U+10FFFF.
+  unsigned char lo = 0x80;
+  unsigned char hi = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    cp = lead & 0x1Fu;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    cp = lead & 0x0Fu;
+    if (lead == 0xE0) lo = 0xA0;
+    if (lead == 0xED) hi = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    cp = lead & 0x07u;
+    if (lead == 0xF0) lo = 0x90;
+    if (lead == 0xF4) hi = 0x8F;
+  } else {
+    return {kInvalid, 1};
+  }
+  for (std::size_t k = 1; k < length; ++k) {
+    if (k == avail || p[k] < lo || p[k] > hi) return {kInvalid, k};
+    cp = (cp << 6) | (p[k] & 0x3Fu);
+    lo = 0x80;
+    hi = 0xBF;
+  }
+  return {cp, length};
+}
+
+// In place: every sequence becomes one byte, so the write position never passes the
+// read position.
+std::string Utf8ToSingleByte(std::string&& text, Charset to) {
+  const ReverseTable& reverse = ReverseTableFor(to);
+  unsigned char* p = Bytes(text);
+  const std::size_t n = text.size();
+  std::size_t r = 0;
+  std::size_t w = 0;
+  while (r < n) {
+    if (r + 16 <= n) {
+      // Both words are read before either is written, so the overlap is harmless.
+      const std::uint64_t a = Load64(p + r);
+      const std::uint64_t b = Load64(p + r + 8);
+      if (((a | b) & kHighBits) == 0) {
+        Store64(p + w, a);
+        Store64(p + w + 8, b);
+        r += 16;
+        w += 16;
+        continue;
+      }
+    }
+    const Utf8Sequence s = DecodeUtf8(p + r, n - r);
+    p[w++] = s.code == kInvalid ? kUnmappable : EncodeByte(reverse, s.code);
+    r += s.length;
+  }
+  text.resize(w);
+  return std::move(text);
+}
+
+// --- Single-byte set to single-byte set ---
+
+std::string SingleByteToSingleByte(std::string&& text, Charset from, Charset to) {
+  const DecodeTable& decode = DecodeTableFor(from);
+  const ReverseTable& reverse = ReverseTableFor(to);
+  std::array<unsigned char, 256> map;
+  bool identity = true;
+  for (std::size_t b = 0; b < 256; ++b) {
+    map[b] = EncodeByte(reverse, decode[b]);
+    identity = identity && map[b] == b;
+  }
+  if (identity) return std::move(text);
+
+  // ASCII maps to itself, so only words with a high byte need touching.
+  unsigned char* p = Bytes(text);
+  const std::size_t n = text.size();
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    if ((Load64(p + i) & kHighBits) == 0) continue;
+    for (std::size_t k = i; k < i + 8; ++k) p[k] = map[p[k]];
+  }
+  for (; i < n; ++i) p[i] = map[p[i]];
+  return std::move(text);
+}
+
+}  // namespace
+
+std::string Convert(std::string&& in, Charset from, Charset to) {
+  if (from == to) return std::move(in);
+  if (to == Charset::UTF8) return SingleByteToUtf8(std::move(in), from);
+  if (from == Charset::UTF8) return Utf8ToSingleByte(std::move(in), to);
+  return SingleByteToSingleByte(std::move(in), from, to);
+}
+
+char32_t DecodeByte(Charset set, std::uint8_t byte) noexcept {
+  // A lone byte of UTF-8 is a character only when it is ASCII.
+  if (set == Charset::UTF8) return byte < 0x80 ? char32_t{byte} : kReplacementCharacter;
+  return DecodeTableFor(set)[byte];
+}
+
+}  // namespace transcode
+
+String EncodingConverter::Convert(String text) const {
+  std::string bytes = std::move(text).Bytes();
+  if (!source_.IsNone() && !target_.IsNone()) {
+    bytes = transcode::Convert(std::move(bytes), source_.charset(), target_.charset());
+  }
+  return String(std::move(bytes), target_);
+}
+
+Ref<EncodingConverter> GetEncodingConverter(TextEncoding source, TextEncoding target) {
+  if (source.IsNone() || target.IsNone()) return nullptr;
+  return New<EncodingConverter>(source, target);
+}
+
+}  // namespace kolvane

@@ -1,0 +1,268 @@
+#include "platform/FolderItem.h"
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/Printers.h"
+#include "tests/support/Privileges.h"
+#include "tests/support/TempDir.h"
+
+namespace kolvane {
+namespace {
+
+using test::ListNames;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+bool HasUserXattrs(const std::filesystem::path& dir) {
+  const auto probe = dir / ".probe";
+  WriteFile(probe, "");
+  const bool ok = ::setxattr(probe.c_str(), "user.kolvane.probe", "x", 1, 0) == 0;
+  std::filesystem::remove(probe);
+  return ok;
+}
+
+TEST(FolderItemNames, NamesPathsAndParents) {
+  TempDir dir;
+  FolderItem folder(dir.path());
+  EXPECT_EQ(folder.AbsolutePath(), String(dir.path().native()));
+  const Ref<FolderItem> child = folder.Child("résumé.txt");
+  ASSERT_TRUE(child);
+  EXPECT_EQ(child->Name(), String("résumé.txt"));
+  EXPECT_FALSE(child->Exists());
+  EXPECT_TRUE(child->Parent()->IsSameItemAs(folder));
+  EXPECT_FALSE(FolderItem("/").Parent());
+  EXPECT_TRUE(FolderItem("/").Name().IsEmpty());
+  EXPECT_EQ(FolderItem(dir.path().native() + "/").Name(), folder.Name());
+  for (const char* bad : {"", ".", "..", "a/b"}) EXPECT_FALSE(folder.Child(bad)) << bad;
+}
+
+TEST(FolderItemNames, NamesThatAreNotUtf8RoundTrip) {
+  TempDir dir;
+  const std::string odd = "caf\xe9\xff.txt";
+  WriteFile(dir / odd, "x");
+  FolderItem folder(dir.path());
+  ASSERT_EQ(folder.Count(), 1);
+  const Ref<FolderItem> item = folder.Item(1);
+  EXPECT_EQ(item->Name().Bytes(), odd);
+  EXPECT_TRUE(folder.Child(item->Name())->Exists());
+  EXPECT_EQ(item->DisplayName(), String("caf\xef\xbf\xbd\xef\xbf\xbd.txt"));
+}
+
+TEST(FolderItemListing, ItemsCountFromOneInNameOrder) {
+  TempDir dir;
+  for (const char* n : {"b.txt", ".hidden", "a.txt", "sub", "C.txt"}) {
+    if (std::string(n) == "sub") std::filesystem::create_directory(dir / n);
+    else WriteFile(dir / n, n);
+  }
+  FolderItem folder(dir.path());
+  ASSERT_EQ(folder.Count(), 5);
+  std::vector<std::string> names;
+  for (std::int32_t i = 1; i <= 5; ++i) names.push_back(folder.Item(i)->Name().Bytes());
+  EXPECT_EQ(names, (std::vector<std::string>{".hidden", "C.txt", "a.txt", "b.txt", "sub"}));
+  EXPECT_FALSE(folder.Item(0));
+  EXPECT_FALSE(folder.Item(6));
+  EXPECT_FALSE(folder.Item(1)->Visible());
+  EXPECT_TRUE(folder.Item(2)->Visible());
+  EXPECT_TRUE(folder.Item(5)->Directory());
+  EXPECT_FALSE(folder.Item(4)->Directory());
+  EXPECT_EQ(folder.Item(4)->Count(), 0);  // a file has no entries
+  EXPECT_EQ(folder.Child("missing")->Count(), 0);
+}
+
+TEST(FolderItemListing, FoldersBehindLinksAreNotEntered) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "real");
+  WriteFile(dir / "real" / "f.txt", "x");
+  std::filesystem::create_directory_symlink(dir / "real", dir / "link");
+  std::filesystem::create_directory_symlink(dir.path(), dir / "real" / "loop");
+  std::filesystem::create_symlink(dir / "nowhere", dir / "dangling");
+  FolderItem folder(dir.path());
+  ASSERT_EQ(folder.Count(), 3);  // dangling, link, real
+  const Ref<FolderItem> dangling = folder.Item(1), link = folder.Item(2), real = folder.Item(3);
+  EXPECT_FALSE(dangling->Exists());
+  EXPECT_FALSE(dangling->Directory());
+  EXPECT_TRUE(link->Directory());
+  EXPECT_EQ(link->Count(), 0);
+  EXPECT_EQ(real->Count(), 2);
+  EXPECT_EQ(real->Item(2)->Name(), String("loop"));
+  EXPECT_EQ(real->Item(2)->Count(), 0);
+  // Chosen directly, a linked folder is listed.
+  EXPECT_EQ(FolderItem(dir / "link").Count(), 2);
+}
+
+TEST(FolderItemListing, UnreadableFolderRaises) {
+  KOLVANE_SKIP_IF_ROOT();
+  TempDir dir;
+  std::filesystem::create_directory(dir / "locked");
+  ::chmod((dir / "locked").c_str(), 0);
+  FolderItem locked(dir / "locked");
+  EXPECT_THROW(locked.Count(), IOException);
+}
+
+TEST(TextStreams, ReadAllGivesTheBytesUnchangedWithTheEncodingGiven) {
+  TempDir dir;
+  const std::string bytes = std::string("\xEF\xBB\xBF") + "caf\x8E\r\n\0end" + std::string(1, '\0');
+  WriteFile(dir / "in.txt", bytes);
+  const Ref<TextInputStream> in = FolderItem(dir / "in.txt").OpenAsTextFile();
+  ASSERT_TRUE(in);
+  const String all = in->ReadAll(Encodings::MacRoman);
+  EXPECT_EQ(all.Bytes(), bytes);
+  EXPECT_EQ(all.Encoding(), Encodings::MacRoman);
+  EXPECT_TRUE(in->EOF_());
+  EXPECT_TRUE(in->ReadAll().IsEmpty());
+  in->Close();
+  EXPECT_THROW(in->ReadAll(), IOException);
+}
+
+TEST(TextStreams, ReadLineSplitsAtEveryLineEnding) {
+  TempDir dir;
+  std::string big(100000, 'x');
+  WriteFile(dir / "lines.txt", "a\tb\nc\r\nd\re\n\n" + big + "\nlast");
+  const Ref<TextInputStream> in = FolderItem(dir / "lines.txt").OpenAsTextFile();
+  std::vector<std::string> lines;
+  while (!in->EOF_()) lines.push_back(in->ReadLine().Bytes());
+  EXPECT_EQ(lines, (std::vector<std::string>{"a\tb", "c", "d", "e", "", big, "last"}));
+  const Ref<TextInputStream> empty = [&] {
+    WriteFile(dir / "empty.txt", "");
+    return FolderItem(dir / "empty.txt").OpenAsTextFile();
+  }();
+  EXPECT_TRUE(empty->EOF_());
+}
+
+TEST(TextStreams, OnlyRegularFilesOpen) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "folder");
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  EXPECT_FALSE(FolderItem(dir / "folder").OpenAsTextFile());
+  EXPECT_FALSE(FolderItem(dir / "fifo").OpenAsTextFile());  // must not block
+  EXPECT_FALSE(FolderItem(dir / "missing").OpenAsTextFile());
+  EXPECT_FALSE(FolderItem("/dev/null").OpenAsTextFile());
+}
+
+TEST(TextStreams, CreateTextFileReplacesWholeOnClose) {
+  TempDir dir;
+  WriteFile(dir / "out.txt", "old content");
+  ::chmod((dir / "out.txt").c_str(), 0640);
+  auto out = New<FolderItem>(dir / "out.txt");
+  const Ref<TextOutputStream> stream = out->CreateTextFile();
+  ASSERT_TRUE(stream);
+  stream->Write(String("new "));
+  stream->WriteLine(String("line"));
+  stream->Write(String(std::string(200000, 'z')));
+  EXPECT_EQ(ReadFile(dir / "out.txt"), "old content");  // untouched until closed
+  stream->Close();
+  EXPECT_EQ(ReadFile(dir / "out.txt"), "new line\n" + std::string(200000, 'z'));
+  struct stat st;
+  ASSERT_EQ(::stat((dir / "out.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_EQ(ListNames(dir.path()), std::vector<std::string>{"out.txt"});
+  EXPECT_THROW(stream->Write(String("late")), IOException);
+}
+
+TEST(TextStreams, AStreamDroppedWithoutCloseLeavesNoTrace) {
+  TempDir dir;
+  {
+    const Ref<TextOutputStream> stream = FolderItem(dir / "new.txt").CreateTextFile();
+    stream->Write(String("half"));
+  }
+  EXPECT_TRUE(ListNames(dir.path()).empty());
+  WriteFile(dir / "kept.txt", "kept");
+  {
+    const Ref<TextOutputStream> stream = FolderItem(dir / "kept.txt").CreateTextFile();
+    stream->Write(String("half"));
+  }
+  EXPECT_EQ(ListNames(dir.path()), std::vector<std::string>{"kept.txt"});
+  EXPECT_EQ(ReadFile(dir / "kept.txt"), "kept");
+}
+
+TEST(TextStreams, ALinkAtTheNameIsReplacedNotWrittenThrough) {
+  TempDir dir;
+  WriteFile(dir / "precious.txt", "precious");
+  std::filesystem::create_symlink(dir / "precious.txt", dir / "out.txt");
+  const Ref<TextOutputStream> stream = FolderItem(dir / "out.txt").CreateTextFile();
+  stream->Write(String("converted"));
+  stream->Close();
+  EXPECT_EQ(ReadFile(dir / "precious.txt"), "precious");
+  EXPECT_FALSE(std::filesystem::is_symlink(dir / "out.txt"));
+  EXPECT_EQ(ReadFile(dir / "out.txt"), "converted");
+}
+
+TEST(TextStreams, CreateTextFileGivesNoneWhereNoFileCanBe) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "folder");
+  WriteFile(dir / "file", "");
+  EXPECT_FALSE(FolderItem(dir / "folder").CreateTextFile());
+  EXPECT_FALSE(FolderItem(dir / "file" / "child.txt").CreateTextFile());
+  EXPECT_FALSE(FolderItem(dir / "missing" / "child.txt").CreateTextFile());
+  // A name too long for the file system fails when the file is put in place.
+  const Ref<TextOutputStream> stream = FolderItem(dir / std::string(300, 'n')).CreateTextFile();
+  ASSERT_TRUE(stream);
+  stream->Write(String("x"));
+  EXPECT_THROW(stream->Close(), IOException);
+  EXPECT_EQ(ListNames(dir.path()), (std::vector<std::string>{"file", "folder"}));
+}
+
+TEST(TextStreams, UnwritableFolderGivesNone) {
+  KOLVANE_SKIP_IF_ROOT();
+  TempDir dir;
+  std::filesystem::create_directory(dir / "ro");
+  ::chmod((dir / "ro").c_str(), 0555);
+  EXPECT_FALSE(FolderItem(dir / "ro" / "x.txt").CreateTextFile());
+}
+
+TEST(TypeAndCreator, CodesLiveInTheFinderInfoAttribute) {
+  TempDir dir;
+  if (!HasUserXattrs(dir.path())) GTEST_SKIP() << "no user attributes here";
+  WriteFile(dir / "plain.txt", "x");
+  FolderItem plain(dir / "plain.txt");
+  EXPECT_TRUE(plain.MacType().IsEmpty());
+  EXPECT_TRUE(plain.MacCreator().IsEmpty());
+  plain.SetMacType(String());
+  EXPECT_LT(::getxattr((dir / "plain.txt").c_str(), "user.com.apple.FinderInfo", nullptr, 0), 0);
+
+  plain.SetMacType(String("TEXT"));
+  plain.SetMacCreator(String("ttxt"));
+  char info[32];
+  ASSERT_EQ(::getxattr((dir / "plain.txt").c_str(), "user.com.apple.FinderInfo", info, 32), 32);
+  EXPECT_EQ(std::string(info, 8), "TEXTttxt");
+  FolderItem again(dir / "plain.txt");
+  EXPECT_EQ(again.MacType(), String("TEXT"));
+  EXPECT_EQ(again.MacCreator(), String("ttxt"));
+
+  // Codes set while the file is being written arrive with the finished file.
+  auto out = New<FolderItem>(dir / "out.txt");
+  const Ref<TextOutputStream> stream = out->CreateTextFile();
+  out->SetMacCreator(String("R*ch"));
+  out->SetMacType(String("TEXT"));
+  stream->Write(String("x"));
+  stream->Close();
+  EXPECT_EQ(FolderItem(dir / "out.txt").MacType(), String("TEXT"));
+  EXPECT_EQ(FolderItem(dir / "out.txt").MacCreator(), String("R*ch"));
+}
+
+TEST(FolderItemCreation, CreateAsFolderLeavesWhatStandsThere) {
+  TempDir dir;
+  FolderItem folder(dir / "new");
+  folder.CreateAsFolder();
+  EXPECT_TRUE(folder.Directory());
+  WriteFile(dir / "new" / "keep.txt", "k");
+  folder.CreateAsFolder();
+  EXPECT_EQ(ReadFile(dir / "new" / "keep.txt"), "k");
+  WriteFile(dir / "plain", "p");
+  FolderItem plain(dir / "plain");
+  plain.CreateAsFolder();
+  EXPECT_TRUE(plain.Exists());
+  EXPECT_FALSE(plain.Directory());
+  FolderItem(dir / "no" / "parent").CreateAsFolder();
+  EXPECT_FALSE(std::filesystem::exists(dir / "no"));
+}
+
+}  // namespace
+}  // namespace kolvane

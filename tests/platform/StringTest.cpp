@@ -1,0 +1,127 @@
+#include "platform/String.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/Printers.h"
+
+namespace kolvane {
+namespace {
+
+String Bytes(const std::string& b, TextEncoding e = Encodings::UTF8) { return String(b, e); }
+
+TEST(StringFunctions, CountCharactersNotBytes) {
+  const String name("résumé.txt");
+  EXPECT_EQ(Len(name), 10);
+  EXPECT_EQ(Left(name, 6), String("résumé"));
+  EXPECT_EQ(Right(name, 3), String("txt"));
+  EXPECT_EQ(InStr(name, "."), 7);
+  EXPECT_EQ(InStr(name, "é"), 2);
+  EXPECT_EQ(InStr(3, name, "é"), 6);
+  // A single-byte text counts one character per byte.
+  const String mac("r\x8Esum\x8E", Encodings::MacRoman);
+  EXPECT_EQ(Len(mac), 6);
+  EXPECT_EQ(Left(mac, 2).Bytes(), "r\x8E");
+}
+
+TEST(StringFunctions, MalformedUtf8CountsPerByteAndCutsWithoutChangingBytes) {
+  const String odd = Bytes("a\xff\xfe" "b\xc3");  // two stray bytes and a cut-off sequence
+  EXPECT_EQ(Len(odd), 5);
+  EXPECT_EQ(Left(odd, 3).Bytes(), "a\xff\xfe");
+  EXPECT_EQ(Right(odd, 2).Bytes(), "b\xc3");
+  EXPECT_EQ(Left(odd, 3).Bytes() + Right(odd, 2).Bytes(), odd.Bytes());
+}
+
+TEST(StringFunctions, EdgesOfCounts) {
+  const String s("abc");
+  EXPECT_TRUE(Left(s, 0).IsEmpty());
+  EXPECT_TRUE(Left(s, -1).IsEmpty());
+  EXPECT_TRUE(Right(s, -5).IsEmpty());
+  EXPECT_EQ(Left(s, 10), s);
+  EXPECT_EQ(Right(s, 10), s);
+  EXPECT_EQ(InStr(s, "x"), 0);
+  EXPECT_EQ(InStr(s, ""), 0);
+  EXPECT_EQ(InStr(0, s, "a"), 1);
+  EXPECT_EQ(InStr(2, s, "a"), 0);
+}
+
+TEST(StringFunctions, Fields) {
+  EXPECT_EQ(CountFields("no separator", "."), 1);
+  EXPECT_EQ(NthField("no separator", ".", 1), String("no separator"));
+  EXPECT_EQ(CountFields("archive.tar.gz", "."), 3);
+  EXPECT_EQ(NthField("archive.tar.gz", ".", 3), String("gz"));
+  EXPECT_EQ(NthField("archive.tar.gz", ".", 2), String("tar"));
+  EXPECT_EQ(CountFields("notes.", "."), 2);
+  EXPECT_TRUE(NthField("notes.", ".", 2).IsEmpty());
+  EXPECT_TRUE(NthField("a.b", ".", 3).IsEmpty());
+  EXPECT_TRUE(NthField("a.b", ".", 0).IsEmpty());
+  EXPECT_EQ(CountFields("one\ntwo\n", EndOfLine()), 3);
+  EXPECT_EQ(NthField("a\r\nb", "\r\n", 2), String("b"));
+}
+
+TEST(StringFunctions, ReplaceAllLeftToRightWithoutOverlap) {
+  EXPECT_EQ(ReplaceAll("aaa", "aa", "b"), String("ba"));
+  EXPECT_EQ(ReplaceAll("a\rb\rc", "\r", "\n"), String("a\nb\nc"));
+  EXPECT_EQ(ReplaceAll("a\r\nb\r\n", "\r\n", "\n"), String("a\nb\n"));
+  EXPECT_EQ(ReplaceAll("a\r\nb\rc\n", "\r\n", "\r"), String("a\rb\rc\n"));
+  EXPECT_EQ(ReplaceAll("\na\n\n", "\n", "\r\n"), String("\r\na\r\n\r\n"));
+  // Replaced text is not searched again.
+  EXPECT_EQ(ReplaceAll("a\r\nb", "\r", "\r\n"), String("a\r\n\nb"));
+  EXPECT_EQ(ReplaceAll("xyx", "x", "xx"), String("xxyxx"));
+  EXPECT_EQ(ReplaceAll("abc", "", "z"), String("abc"));
+  EXPECT_EQ(ReplaceAll("", "a", "b"), String(""));
+  EXPECT_EQ(ReplaceAll("abcabc", "abc", ""), String(""));
+}
+
+TEST(StringFunctions, ReplaceAllGrowsWithinABufferThatHasRoom) {
+  // Texts read from files carry room to grow; the result must not depend on it.
+  const std::string lines = "\none\ntwo\n\nthree\r\nfour\n" + std::string(100, 'x') + "\n";
+  for (const auto& [find, replacement] : std::vector<std::pair<std::string, std::string>>{
+           {"\n", "\r\n"}, {"\r\n", "\r\r\n\n"}, {"o", "ooo"}}) {
+    std::string roomy;
+    roomy.reserve(lines.size() * 4);
+    roomy.assign(lines);
+    const String tight = ReplaceAll(String(lines), String(find), String(replacement));
+    const String inPlace = ReplaceAll(String(std::move(roomy), Encodings::UTF8), String(find), String(replacement));
+    EXPECT_EQ(inPlace, tight) << find;
+  }
+  EXPECT_EQ(ReplaceAll(String("\na\n"), "\n", "\r\n"), String("\r\na\r\n"));
+}
+
+TEST(StringFunctions, ReplaceAllKeepsTheTextsEncoding) {
+  const String mac("caf\x8E\r", Encodings::MacRoman);
+  const String out = ReplaceAll(mac, "\r", "\n");
+  EXPECT_EQ(out.Bytes(), "caf\x8E\n");
+  EXPECT_EQ(out.Encoding(), Encodings::MacRoman);
+  // A non-ASCII search is looked for as the text's own bytes.
+  EXPECT_EQ(ReplaceAll(mac, "é", "e").Bytes(), "cafe\r");
+}
+
+TEST(StringFunctions, ChrStrCeilEndOfLine) {
+  EXPECT_EQ(Chr(9).Bytes(), "\t");
+  EXPECT_EQ(Chr(13).Bytes() + Chr(10).Bytes(), "\r\n");
+  EXPECT_EQ(Chr(233).Bytes(), "\xc3\xa9");
+  EXPECT_EQ(Chr(0x20AC).Bytes(), "\xe2\x82\xac");
+  EXPECT_EQ(Chr(0x1F600).Bytes(), "\xf0\x9f\x98\x80");
+  EXPECT_EQ(Str(0), String("0"));
+  EXPECT_EQ(Str(12), String("12"));
+  EXPECT_EQ(Str(-2147483648LL), String("-2147483648"));
+  EXPECT_EQ(Ceil(45.0 / 45.0), 1.0);
+  EXPECT_EQ(Ceil(46.0 / 45.0), 2.0);
+  EXPECT_EQ(Ceil(0.0), 0.0);
+  EXPECT_EQ(EndOfLine().Bytes(), "\n");
+}
+
+TEST(StringValues, EqualityAndJoiningAcrossEncodings) {
+  EXPECT_EQ(String("caf\x8E", Encodings::MacRoman), String("café"));
+  EXPECT_FALSE(String("caf\xE9", Encodings::ISOLatin1) == String("cafe"));
+  const String joined = String("caf\x8E", Encodings::MacRoman) + String(" – ok");
+  EXPECT_EQ(joined, String("café – ok"));
+  EXPECT_EQ(joined.Encoding(), Encodings::UTF8);
+  // Joining ASCII keeps the other side's encoding and bytes.
+  const String mac = String("\x8E", Encodings::MacRoman) + String("_Converted");
+  EXPECT_EQ(mac.Encoding(), Encodings::MacRoman);
+  EXPECT_EQ(mac.Bytes(), "\x8E_Converted");
+}
+
+}  // namespace
+}  // namespace kolvane
