@@ -1,6 +1,8 @@
 #include "ConverterWindow.h"
 
 #include "Labels.h"
+#include "app/Prefs_Modul.h"
+#include "app/WarnWindow.h"
 #include "platform/Dialogs.h"
 
 namespace kolvane {
@@ -54,6 +56,126 @@ Ref<FolderItem> ConverterWindow::p_ConvertSingleFile(Ref<FolderItem> file) {
   } catch (...) {
     MsgBox("application error in ConvertSingleFile");
     return nullptr;
+  }
+}
+
+void ConverterWindow::p_CountItems(Ref<FolderItem> folder) {
+  try {
+    const std::int32_t n = folder->Count();
+    for (std::int32_t i = 1; i <= n; ++i) {
+      const Ref<FolderItem> item = folder->Item(i);
+      if (item && item->Visible()) {
+        if (item->Directory()) {
+          p_CountItems(item);
+        } else {
+          ItemCount = ItemCount + 1;
+        }
+      }
+      RuntimeBackgroundTask();
+    }
+  } catch (...) {
+    UpdateProtocoll("Exception p_CountItems");
+  }
+}
+
+void ConverterWindow::p_Convert(Ref<FolderItem> source, Ref<FolderItem> target) {
+  // A run started during another run's yields has its own output folder.
+  struct RestoreRunOutput {
+    Ref<FolderItem>& slot;
+    Ref<FolderItem> saved;
+    ~RestoreRunOutput() { slot = saved; }
+  } restore{runOutput_, runOutput_};
+  try {
+    ItemCount = 0;
+    p_CountItems(source);
+    StatusBar()->SetMaximum(ItemCount);
+    StatusBar()->SetValue(0);
+    myPanel()->SetValue(1);
+    Refresh(true);
+
+    const Ref<FolderItem> out = target->Child(source->Name() + "_Converted");
+    out->CreateAsFolder();
+    // A plain file standing at that name, or a link back to the source itself, is no
+    // folder to convert into.
+    if (!out->Exists() || !out->Directory() || out->IsSameItemAs(*source)) return;
+    runOutput_ = out;
+
+    ConvertItems(source, out);
+    WarnWindow()->InitWindow(1, "Conversion done successfull.", "OK", "", "");
+  } catch (...) {
+    UpdateProtocoll("Exception p_RenameItems");
+  }
+}
+
+void ConverterWindow::p_ConvertSubFolder(Ref<FolderItem> source, Ref<FolderItem> targetParent) {
+  try {
+    const Ref<FolderItem> out = targetParent->Child(source->Name());
+    out->CreateAsFolder();
+    if (!out->Exists() || !out->Directory()) return;
+    ConvertItems(source, out);
+  } catch (...) {
+    UpdateProtocoll("Exception p_RenameItems");
+  }
+}
+
+void ConverterWindow::ConvertItems(const Ref<FolderItem>& source, const Ref<FolderItem>& out) {
+  const std::int32_t n = source->Count();
+  for (std::int32_t i = 1; i <= n; ++i) {
+    if (Keyboard::AsyncKeyDown(53)) break;  // Escape
+    const Ref<FolderItem> item = source->Item(i);
+    if (item && item->Visible()) {
+      if (item->Directory()) {
+        if (!IsRunOutput(*item)) p_ConvertSubFolder(item, out);
+      } else {
+        p_ConvertFile(item, out);
+      }
+    }
+    RuntimeBackgroundTask();
+  }
+}
+
+bool ConverterWindow::IsRunOutput(const FolderItem& folder) const {
+  return runOutput_ && folder.IsSameItemAs(*runOutput_);
+}
+
+void ConverterWindow::p_ConvertFile(Ref<FolderItem> source, Ref<FolderItem> targetFolder) {
+  try {
+    const String type = source->MacType();
+    const String creator = source->MacCreator();
+    const Ref<TextInputStream> in = source->OpenAsTextFile();
+    String text = in->ReadAll();
+    in->Close();
+
+    text = p_ConvertText(SourcePop()->Text(), TargetPop()->Text(), std::move(text));
+    if (ConvertLBCB()->Value()) {
+      text = p_ConvertCRLF(LBSourcePop()->Text(), LBTargetPop()->Text(), std::move(text));
+    }
+
+    const Ref<FolderItem> out = targetFolder->Child(source->Name());
+    // An output folder that is the source's own folder under another path (a link)
+    // would put the copy over its original.
+    if (out->IsSameItemAs(*source)) throw IOException("output is the source");
+    const Ref<TextOutputStream> stream = out->CreateTextFile();
+    out->SetMacCreator(creator);
+    out->SetMacType(type);
+    stream->Write(text);
+    stream->Close();
+
+    StatusBar()->SetValue(StatusBar()->Value() + 1);
+    StatusText()->SetText(Str(StatusBar()->Value()) + " of " + Str(ItemCount) + " (hit esc to stop)");
+    Refresh(true);
+    UpdateNow();
+  } catch (...) {
+    MsgBox("application error in p_ConvertFile");
+  }
+}
+
+void ConverterWindow::p_SetTargetFolder() {
+  try {
+    const Ref<FolderItem> folder = SelectFolder();
+    if (folder) TargetFolder = folder;
+  } catch (...) {
+    UpdateProtocoll("Exception in p_GetFolder");
   }
 }
 

@@ -32,12 +32,39 @@ class ConverterWindow : public Window {
   // failure, which is reported here.
   Ref<FolderItem> p_ConvertSingleFile(Ref<FolderItem> file);
 
+  // The folder run: counts the visible files of the source tree, then converts the tree
+  // into a folder named after the source with "_Converted" appended, inside the target,
+  // showing progress after each file and stopping when Escape is held. Failures are
+  // reported here; it always returns normally.
+  void p_Convert(Ref<FolderItem> source, Ref<FolderItem> target);
+  // One subfolder level: creates the same-named folder in targetParent and converts the
+  // subtree into it.
+  void p_ConvertSubFolder(Ref<FolderItem> source, Ref<FolderItem> targetParent);
+  // One file of a run, under its own name in targetFolder; advances the progress display.
+  void p_ConvertFile(Ref<FolderItem> source, Ref<FolderItem> targetFolder);
+  // Adds the number of visible files of the folder's tree to ItemCount.
+  void p_CountItems(Ref<FolderItem> folder);
+  // Lets the user choose the target folder.
+  void p_SetTargetFolder();
+
   // The controls the conversion reads and writes.
   Ref<PopupMenu> SourcePop() const { return ControlByName<PopupMenu>("SourcePop"); }
   Ref<PopupMenu> TargetPop() const { return ControlByName<PopupMenu>("TargetPop"); }
   Ref<PopupMenu> LBSourcePop() const { return ControlByName<PopupMenu>("LBSourcePop"); }
   Ref<PopupMenu> LBTargetPop() const { return ControlByName<PopupMenu>("LBTargetPop"); }
   Ref<CheckBox> ConvertLBCB() const { return ControlByName<CheckBox>("ConvertLBCB"); }
+  Ref<ProgressBar> StatusBar() const { return ControlByName<ProgressBar>("StatusBar"); }
+  Ref<StaticText> StatusText() const { return ControlByName<StaticText>("StatusText"); }
+  Ref<TabPanel> myPanel() const { return ControlByName<TabPanel>("myPanel"); }
+
+ private:
+  // The loop over one folder's entries, the same at every level.
+  void ConvertItems(const Ref<FolderItem>& source, const Ref<FolderItem>& out);
+  // Whether the folder is the output folder of the run under way: a target inside the
+  // source tree must not be walked into.
+  bool IsRunOutput(const FolderItem& folder) const;
+
+  Ref<FolderItem> runOutput_;
 };
 
 }  // namespace kolvane

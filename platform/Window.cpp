@@ -243,7 +243,8 @@ void Window::ShowWidget() {
     }
   }
   widget_->show();
-  widget_->raise();
+  // The offscreen platform has no stacking of windows to change.
+  if (QGuiApplication::platformName() != QLatin1String("offscreen")) widget_->raise();
   widget_->activateWindow();
 }
 

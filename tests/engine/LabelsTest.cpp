@@ -57,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
                     NameCase{"résumé.txt", "résumé_Converted.txt"},
                     NameCase{"über.tar.gz", "über.tar_Converted.gz"}, NameCase{".", "._Converted"},
                     NameCase{"日本語", "_Converted.日本語"}),
-    [](const testing::TestParamInfo<NameCase>& info) { return std::to_string(info.index); });
+    [](const testing::TestParamInfo<NameCase>& param) { return std::to_string(param.index); });
 
 TEST(ConvertedNames, MalformedBytesInANameSurviveTheRule) {
   const String odd(std::string("caf\xe9\xff.txt"), Encodings::UTF8);

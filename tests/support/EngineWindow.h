@@ -12,6 +12,14 @@ class EngineWindow : public ConverterWindow {
   const char* ClassName() const override { return "Test.EngineWindow"; }
 
   using ConverterWindow::p_ConvertSingleFile;
+  using ConverterWindow::p_Convert;
+  using ConverterWindow::p_ConvertSubFolder;
+  using ConverterWindow::p_ConvertFile;
+  using ConverterWindow::p_CountItems;
+  using ConverterWindow::p_SetTargetFolder;
+  using ConverterWindow::StatusBar;
+  using ConverterWindow::StatusText;
+  using ConverterWindow::myPanel;
   using ConverterWindow::SourcePop;
   using ConverterWindow::TargetPop;
   using ConverterWindow::LBSourcePop;
@@ -42,6 +50,20 @@ class EngineWindow : public ConverterWindow {
       for (const auto& row : LineBreakLabel) pop->AddRow(row.label);
     }
     _AddControl("ConvertLBCB", New<CheckBox>());
+    // The progress display, as the main window has it: the bar and the status line on
+    // the second page of the tab panel.
+    auto panel = New<TabPanel>();
+    _AddControl("myPanel", panel);
+    panel->_SetProperties({{"Left", 10}, {"Top", 69}, {"Width", 428}, {"Height", 203},
+                           {"TabDefinition", String("Single File Conversion\rBatch Conversion")}});
+    auto bar = New<ProgressBar>();
+    _AddControl("StatusBar", bar);
+    bar->_SetProperties({{"Left", 20}, {"Top", 204}, {"Width", 408}, {"Height", 16}, {"TabPanelIndex", 2},
+                         {"InitialParent", String("myPanel")}, {"Value", 0}, {"Maximum", 100}});
+    auto status = New<StaticText>();
+    _AddControl("StatusText", status);
+    status->_SetProperties({{"Left", 20}, {"Top", 217}, {"Width", 408}, {"Height", 20}, {"TabPanelIndex", 2},
+                            {"InitialParent", String("myPanel")}, {"Text", String("-")}});
   }
 
  private:

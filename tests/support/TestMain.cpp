@@ -4,9 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/Application.h"
+#include "platform/Window.h"
+
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
+  kolvane::InitializeRuntime();
+  // Windows read the application's name and versions, as in the program.
+  kolvane::_RuntimeRegisterAppObject(kolvane::New<kolvane::Application>());
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
