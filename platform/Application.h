@@ -33,7 +33,7 @@ class Application {
 
   String ShortVersion() const;
   String LongVersion() const;
-  Ref<FolderItem> ExecutableFile() const;
+  virtual Ref<FolderItem> ExecutableFile() const;
 
  private:
   Ref<kolvane::MenuBar> menuBar_;

@@ -60,6 +60,36 @@ QWidget* Control::RequireWidget() const {
   return widget_.data();
 }
 
+// ---- PacedUpdate
+
+namespace {
+constexpr std::chrono::milliseconds kFrame{16};
+}
+
+PacedUpdate::PacedUpdate(std::function<void()> update) : update_(std::move(update)) {}
+
+PacedUpdate::~PacedUpdate() = default;
+
+void PacedUpdate::Request(const QWidget* widget) {
+  if (frameEnd_ && frameEnd_->isActive()) return;  // the frame's end brings it
+  const auto now = std::chrono::steady_clock::now();
+  if (!widget->isVisible() || now - last_ >= kFrame) {
+    Run();
+    return;
+  }
+  if (!frameEnd_) {
+    frameEnd_ = std::make_unique<QTimer>();
+    frameEnd_->setSingleShot(true);
+    QObject::connect(frameEnd_.get(), &QTimer::timeout, frameEnd_.get(), [this] { Run(); });
+  }
+  frameEnd_->start(std::chrono::ceil<std::chrono::milliseconds>(last_ + kFrame - now));
+}
+
+void PacedUpdate::Run() {
+  last_ = std::chrono::steady_clock::now();
+  update_();
+}
+
 // ---- RectControl
 
 void RectControl::SetBounds(std::int32_t left, std::int32_t top, std::int32_t width,
@@ -165,7 +195,10 @@ void RectControl::Place() {
     x -= panel_->Left();
     y -= panel_->Top();
   }
-  w->setGeometry(x, y, width_, height_);
+  // The design fixes each control's size. Telling the toolkit so also spares a layout
+  // request to the parent at every change of a label's text.
+  w->setFixedSize(width_, height_);
+  w->move(x, y);
 }
 
 void RectControl::FollowWindowResize(std::int32_t dx, std::int32_t dy) {
@@ -189,6 +222,11 @@ void RectControl::UpdateShown() {
 
 // ---- StaticText
 
+StaticText::StaticText()
+    : shown_([this] {
+        if (auto* label = static_cast<QLabel*>(Widget())) label->setText(ToQString(text_));
+      }) {}
+
 QWidget* StaticText::CreateWidget(QWidget* parent) {
   auto* label = new QLabel(parent);
   label->setTextFormat(Qt::PlainText);
@@ -198,7 +236,7 @@ QWidget* StaticText::CreateWidget(QWidget* parent) {
 
 void StaticText::SetText(const String& text) {
   text_ = text;
-  static_cast<QLabel*>(RequireWidget())->setText(ToQString(text));
+  shown_.Request(RequireWidget());
 }
 
 void StaticText::ApplyProperty(std::string_view name, const PropValue& v) {
@@ -300,6 +338,8 @@ void BevelButton::ApplyProperty(std::string_view name, const PropValue& v) {
 
 // ---- ProgressBar
 
+ProgressBar::ProgressBar() : shown_([this] { Show(); }) {}
+
 QWidget* ProgressBar::CreateWidget(QWidget* parent) {
   auto* bar = new QProgressBar(parent);
   bar->setTextVisible(false);
@@ -309,16 +349,17 @@ QWidget* ProgressBar::CreateWidget(QWidget* parent) {
 
 void ProgressBar::SetValue(std::int32_t value) {
   value_ = value;
-  Show();
+  shown_.Request(RequireWidget());
 }
 
 void ProgressBar::SetMaximum(std::int32_t maximum) {
   maximum_ = maximum;
-  Show();
+  shown_.Request(RequireWidget());
 }
 
 void ProgressBar::Show() {
-  auto* bar = static_cast<QProgressBar*>(RequireWidget());
+  auto* bar = static_cast<QProgressBar*>(Widget());
+  if (!bar) return;
   // A maximum of 0 would make the toolkit's bar spin as if busy; an empty tree is done.
   const int max = maximum_ > 0 ? maximum_ : 1;
   const int value = maximum_ > 0 ? std::clamp(value_, 0, maximum_) : (value_ > 0 ? 1 : 0);
@@ -578,6 +619,8 @@ void TextField::ApplyProperty(std::string_view name, const PropValue& v) {
 // ---- Timer
 
 Timer::Timer() : timer_(std::make_unique<QTimer>()) {
+  // A coarse timer may fire a twentieth early; a period is a promise.
+  timer_->setTimerType(Qt::PreciseTimer);
   QObject::connect(timer_.get(), &QTimer::timeout, timer_.get(), [this] {
     if (mode_ == 1) mode_ = 0;  // a single-shot timer is spent
     Raise("Action");

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <any>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -85,6 +86,26 @@ class Control {
   std::map<std::string, std::any, std::less<>> handlers_;
 };
 
+// Brings a widget up to date with its control at most once per display frame while it is
+// on screen, as no one sees more: an update asked for sooner comes at the frame's end, so
+// the last state always shows. A run that reports every file would otherwise spend its
+// time in the toolkit.
+class PacedUpdate {
+ public:
+  explicit PacedUpdate(std::function<void()> update);
+  ~PacedUpdate();
+  PacedUpdate(const PacedUpdate&) = delete;
+  PacedUpdate& operator=(const PacedUpdate&) = delete;
+
+  void Request(const QWidget* widget);
+
+ private:
+  void Run();
+  std::function<void()> update_;
+  std::unique_ptr<QTimer> frameEnd_;
+  std::chrono::steady_clock::time_point last_{};
+};
+
 // A control with a rectangle in the window.
 class RectControl : public Control {
  public:
@@ -136,6 +157,7 @@ class RectControl : public Control {
 
 class StaticText : public RectControl {
  public:
+  StaticText();
   String Text() const { return text_; }
   void SetText(const String& text);
 
@@ -145,6 +167,7 @@ class StaticText : public RectControl {
 
  private:
   String text_;
+  PacedUpdate shown_;
 };
 
 class PushButton : public RectControl {
@@ -187,6 +210,7 @@ class BevelButton : public RectControl {
 
 class ProgressBar : public RectControl {
  public:
+  ProgressBar();
   std::int32_t Value() const { return value_; }
   void SetValue(std::int32_t value);
   std::int32_t Maximum() const { return maximum_; }
@@ -200,6 +224,7 @@ class ProgressBar : public RectControl {
   void Show();
   std::int32_t value_ = 0;
   std::int32_t maximum_ = 100;
+  PacedUpdate shown_;
 };
 
 class DragItem;

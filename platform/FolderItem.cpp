@@ -10,15 +10,20 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <random>
 
 namespace kolvane {
 
-// A file being written: the temporary sibling and where it goes when the stream closes.
+// A file being written: the temporary sibling, or none while the file has no name yet,
+// and where it goes when the stream closes.
 struct PendingOutput {
   int fd = -1;
-  std::filesystem::path temp;
-  std::filesystem::path final;
+  std::string temp;
+  std::string final;
   bool open = false;
+  // The type and creator attribute as set through this stream: the temporary file is
+  // new, so it starts with none, and setting the codes needs no read of it.
+  std::string finderInfo;
 };
 
 namespace {
@@ -27,6 +32,7 @@ constexpr const char* kFinderInfo = "user.com.apple.FinderInfo";
 constexpr std::size_t kFinderInfoSize = 32;
 constexpr std::size_t kStreamChunk = 64 * 1024;
 constexpr std::size_t kReadChunk = 128 * 1024;
+constexpr std::size_t kMinReadChunk = 4 * 1024;
 
 mode_t DefaultFileMode() {
   static const mode_t mode = [] {
@@ -37,11 +43,18 @@ mode_t DefaultFileMode() {
   return mode;
 }
 
-std::string ErrnoText(const char* what, const std::filesystem::path& p) {
-  return std::string(what) + " " + p.native() + ": " + std::strerror(errno);
+std::string ErrnoText(const char* what, const std::string& p) {
+  return std::string(what) + " " + p + ": " + std::strerror(errno);
 }
 
 bool StatOf(const std::filesystem::path& p, struct stat& st) { return ::stat(p.c_str(), &st) == 0; }
+
+// Files opened with O_TMPFILE are used only where /proc is there to name them, should the
+// kernel not let them be named directly.
+bool CanNameUnnamedFiles() {
+  static const bool can = ::access("/proc/self/fd", X_OK) == 0;
+  return can;
+}
 
 std::string ReadFinderInfo(const PendingOutput* pending, const std::filesystem::path& p) {
   char buf[kFinderInfoSize];
@@ -61,27 +74,46 @@ String CodeAt(const std::string& codes, std::size_t offset) {
 
 }  // namespace
 
-FolderItem::FolderItem(std::filesystem::path path) : path_(std::filesystem::absolute(path)) {
+FolderItem::FolderItem(std::filesystem::path path) : path_(std::move(path)) {
+  if (!path_.is_absolute()) path_ = std::filesystem::absolute(path_);
   // "/a/b/" and "/a/b" are the same item; keep the form whose last component is its name.
+  const std::string& s = path_.native();
+  if (s.size() > 1 && s.back() == '/') {
+    std::string trimmed = s;
+    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    path_ = std::filesystem::path(std::move(trimmed));
+  }
+}
+
+// A folder's entry: its path is already absolute and trimmed, so plain joining keeps it
+// so, and a run over many files builds each path once.
+std::filesystem::path FolderItem::PathOf(std::string_view name) const {
   std::string s = path_.native();
-  while (s.size() > 1 && s.back() == '/') s.pop_back();
-  path_ = std::filesystem::path(std::move(s));
+  if (!IsRoot()) s += '/';
+  s += name;
+  return std::filesystem::path(std::move(s));
+}
+
+bool FolderItem::IsRoot() const { return path_.native() == "/"; }
+
+std::string_view FolderItem::LastComponent() const {
+  const std::string& s = path_.native();
+  return IsRoot() ? std::string_view() : std::string_view(s).substr(s.rfind('/') + 1);
 }
 
 String FolderItem::Name() const {
-  if (path_ == path_.root_path()) return String();
-  return String(path_.filename().native(), Encodings::UTF8);
+  return String(std::string(LastComponent()), Encodings::UTF8);
 }
 
 String FolderItem::DisplayName() const {
-  const std::string raw = path_.filename().native();
+  const std::string_view raw = LastComponent();
   return String(QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size())).toUtf8().toStdString());
 }
 
 String FolderItem::AbsolutePath() const { return String(path_.native(), Encodings::UTF8); }
 
 Ref<FolderItem> FolderItem::Parent() const {
-  if (path_ == path_.root_path()) return nullptr;
+  if (IsRoot()) return nullptr;
   return New<FolderItem>(path_.parent_path());
 }
 
@@ -91,7 +123,7 @@ Ref<FolderItem> FolderItem::Child(const String& name) const {
       n.find('\0') != std::string::npos) {
     return nullptr;
   }
-  return New<FolderItem>(path_ / n);
+  return New<FolderItem>(PathOf(n));
 }
 
 bool FolderItem::Exists() const {
@@ -100,7 +132,7 @@ bool FolderItem::Exists() const {
 }
 
 bool FolderItem::Visible() const {
-  const std::string n = path_.filename().native();
+  const std::string_view n = LastComponent();
   return n.empty() || n[0] != '.';
 }
 
@@ -115,7 +147,7 @@ std::int32_t FolderItem::Count() {
   DIR* dir = ::opendir(path_.c_str());
   if (!dir) {
     if (errno == ENOENT || errno == ENOTDIR) return 0;
-    throw IOException(ErrnoText("cannot list", path_));
+    throw IOException(ErrnoText("cannot list", path_.native()));
   }
   errno = 0;
   while (const dirent* e = ::readdir(dir)) {
@@ -124,7 +156,7 @@ std::int32_t FolderItem::Count() {
     bool link = e->d_type == DT_LNK;
     if (e->d_type == DT_UNKNOWN) {
       struct stat st;
-      link = ::lstat((path_ / n).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+      link = ::lstat(PathOf(n).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
     }
     listing_->push_back(Entry{n, link});
   }
@@ -132,7 +164,7 @@ std::int32_t FolderItem::Count() {
   ::closedir(dir);
   if (err != 0) {
     errno = err;
-    throw IOException(ErrnoText("cannot list", path_));
+    throw IOException(ErrnoText("cannot list", path_.native()));
   }
   std::sort(listing_->begin(), listing_->end(),
             [](const Entry& a, const Entry& b) { return a.name < b.name; });
@@ -143,7 +175,7 @@ Ref<FolderItem> FolderItem::Item(std::int32_t index) {
   if (!listing_) Count();
   if (index < 1 || static_cast<std::size_t>(index) > listing_->size()) return nullptr;
   const Entry& e = (*listing_)[static_cast<std::size_t>(index) - 1];
-  auto item = New<FolderItem>(path_ / e.name);
+  auto item = New<FolderItem>(PathOf(e.name));
   item->viaLink_ = e.viaLink;
   return item;
 }
@@ -169,8 +201,8 @@ void FolderItem::SetMacCreator(const String& code) { WriteCode(4, code); }
 
 void FolderItem::WriteCode(std::size_t offset, const String& code) {
   const auto pending = pending_.lock();
-  const PendingOutput* out = pending && pending->open ? pending.get() : nullptr;
-  std::string info = ReadFinderInfo(out, path_);
+  PendingOutput* out = pending && pending->open ? pending.get() : nullptr;
+  std::string info = out ? out->finderInfo : ReadFinderInfo(nullptr, path_);
   // A file without codes stays without the attribute when no code is given.
   if (info.empty() && code.IsEmpty()) return;
   info.resize(kFinderInfoSize, '\0');
@@ -179,7 +211,7 @@ void FolderItem::WriteCode(std::size_t offset, const String& code) {
   info.replace(offset, 4, bytes);
   // File systems without user attributes keep no codes; that is not an error.
   if (out) {
-    ::fsetxattr(out->fd, kFinderInfo, info.data(), info.size(), 0);
+    if (::fsetxattr(out->fd, kFinderInfo, info.data(), info.size(), 0) == 0) out->finderInfo = info;
   } else {
     ::setxattr(path_.c_str(), kFinderInfo, info.data(), info.size(), 0);
   }
@@ -192,30 +224,41 @@ Ref<TextInputStream> FolderItem::OpenAsTextFile() const {
   if (!StatOf(path_, st) || !S_ISREG(st.st_mode)) return nullptr;
   const int fd = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return nullptr;
+  // Something else may have taken the name since the check; O_NONBLOCK kept that from
+  // blocking. On a regular file it changes nothing, so it can stay set.
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
     return nullptr;
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  return New<TextInputStream>(fd);
+  return New<TextInputStream>(fd, static_cast<std::uint64_t>(st.st_size));
 }
 
 Ref<TextOutputStream> FolderItem::CreateTextFile() {
-  if (path_ == path_.root_path()) return nullptr;
+  if (IsRoot()) return nullptr;
   mode_t mode = DefaultFileMode();
   struct stat st;
-  if (::lstat(path_.c_str(), &st) == 0) {
+  const bool exists = ::lstat(path_.c_str(), &st) == 0;
+  if (exists) {
     if (S_ISDIR(st.st_mode)) return nullptr;
     if (S_ISREG(st.st_mode)) mode = st.st_mode & 07777;  // a replaced file keeps its mode
   }
-  std::string temp = (path_.parent_path() / ".kolvane-XXXXXX").native();
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  ::fchmod(fd, mode);
+  const std::string& final = path_.native();
+  const std::string folder = final.substr(0, final.rfind('/') + 1);
   auto pending = std::make_shared<PendingOutput>();
+  // A new file is written without a name and linked to its name once whole: one entry
+  // added to the folder, where a temporary one would be added, then renamed. Where the
+  // file system has no unnamed files, or a file is replaced, it is the temporary sibling.
+  int fd = -1;
+  if (!exists && CanNameUnnamedFiles()) fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    std::string temp = folder + ".kolvane-XXXXXX";
+    fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    ::fchmod(fd, mode);
+    pending->temp = std::move(temp);
+  }
   pending->fd = fd;
-  pending->temp = temp;
-  pending->final = path_;
+  pending->final = final;
   pending->open = true;
   pending_ = pending;
   codes_.reset();
@@ -234,7 +277,7 @@ bool FolderItem::IsSameItemAs(const FolderItem& other) const {
 
 // ---- TextInputStream
 
-TextInputStream::TextInputStream(int fd) : fd_(fd) {}
+TextInputStream::TextInputStream(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
 
 TextInputStream::~TextInputStream() {
   if (fd_ >= 0) ::close(fd_);
@@ -256,6 +299,7 @@ bool TextInputStream::Fill() {
     throw IOException(std::string("read failed: ") + std::strerror(errno));
   }
   buffer_.resize(old + static_cast<std::size_t>(n));
+  consumed_ += static_cast<std::uint64_t>(n);
   if (n == 0) atEnd_ = true;
   return n > 0;
 }
@@ -270,21 +314,24 @@ String TextInputStream::ReadAll(TextEncoding encoding) {
   // The whole buffer is allocated once, at the file's size and with room for the text to
   // grow when it is converted (a quarter more covers accented text going to UTF-8, and
   // new line breaks): the conversion then needs no second buffer. Room never written
-  // costs no memory. Reading through a small chunk spares clearing the buffer first.
-  struct stat st;
-  const off_t at = ::lseek(fd_, 0, SEEK_CUR);
-  if (::fstat(fd_, &st) == 0 && at >= 0 && st.st_size > at) {
-    const std::size_t size = out.size() + static_cast<std::size_t>(st.st_size - at);
+  // costs no memory. Reading through a small chunk spares clearing the buffer first; the
+  // chunk need not be larger than what is left, and one byte more sees the end at once.
+  const std::uint64_t left = size_ > consumed_ ? size_ - consumed_ : 0;
+  if (left > 0) {
+    const std::size_t size = out.size() + static_cast<std::size_t>(left);
     out.reserve(size + size / 4 + 64);
   }
-  const std::unique_ptr<char[]> chunk(new char[kReadChunk]);
+  const std::size_t chunkSize =
+      static_cast<std::size_t>(std::clamp<std::uint64_t>(left + 1, kMinReadChunk, kReadChunk));
+  const std::unique_ptr<char[]> chunk(new char[chunkSize]);
   for (;;) {
-    const ssize_t n = ::read(fd_, chunk.get(), kReadChunk);
+    const ssize_t n = ::read(fd_, chunk.get(), chunkSize);
     if (n < 0) {
       if (errno == EINTR) continue;
       throw IOException(std::string("read failed: ") + std::strerror(errno));
     }
     if (n == 0) break;
+    consumed_ += static_cast<std::uint64_t>(n);
     out.append(chunk.get(), static_cast<std::size_t>(n));
   }
   atEnd_ = true;
@@ -332,18 +379,46 @@ void TextInputStream::Close() {
 
 // ---- TextOutputStream
 
-TextOutputStream::TextOutputStream(std::shared_ptr<PendingOutput> pending)
-    : pending_(std::move(pending)) {}
+namespace {
 
-TextOutputStream::~TextOutputStream() {
-  if (pending_->open) {
-    ::close(pending_->fd);
-    ::unlink(pending_->temp.c_str());
-    pending_->open = false;
+// Gives a file opened with O_TMPFILE a name; EEXIST when something stands there. Newer
+// kernels let the one who opened it name it directly, older ones only through /proc.
+int LinkUnnamed(int fd, const std::string& name) {
+  static bool direct = true;
+  if (direct) {
+    if (::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
+    if (errno != ENOENT && errno != EPERM) return -1;
   }
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  const int linked = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
+  if (linked == 0) direct = false;
+  return linked;
 }
 
-namespace {
+// Names an unnamed output as a hidden temporary sibling of its final name.
+bool LinkUnderTemporaryName(PendingOutput& p) {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  static std::mt19937 rng{std::random_device{}()};
+  const std::string folder = p.final.substr(0, p.final.rfind('/') + 1);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string temp = folder + ".kolvane-";
+    for (int i = 0; i < 6; ++i) temp += kLetters[rng() % (sizeof kLetters - 1)];
+    if (LinkUnnamed(p.fd, temp) == 0) {
+      p.temp = std::move(temp);
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
+// Drops an output that is not to be put in place.
+void Discard(PendingOutput& p) {
+  ::close(p.fd);
+  if (!p.temp.empty()) ::unlink(p.temp.c_str());
+  p.open = false;
+}
+
 void WriteFully(int fd, const char* data, std::size_t size) {
   while (size > 0) {
     const ssize_t n = ::write(fd, data, size);
@@ -355,7 +430,15 @@ void WriteFully(int fd, const char* data, std::size_t size) {
     size -= static_cast<std::size_t>(n);
   }
 }
+
 }  // namespace
+
+TextOutputStream::TextOutputStream(std::shared_ptr<PendingOutput> pending)
+    : pending_(std::move(pending)) {}
+
+TextOutputStream::~TextOutputStream() {
+  if (pending_->open) Discard(*pending_);
+}
 
 void TextOutputStream::Flush() {
   if (buffer_.empty()) return;
@@ -385,10 +468,27 @@ void TextOutputStream::Close() {
   try {
     Flush();
   } catch (...) {
-    ::close(p.fd);
-    ::unlink(p.temp.c_str());
-    p.open = false;
+    Discard(p);
     throw;
+  }
+  if (p.temp.empty()) {
+    if (LinkUnnamed(p.fd, p.final) == 0) {
+      p.open = false;
+      if (::close(p.fd) != 0) {
+        const int err = errno;
+        ::unlink(p.final.c_str());  // it may not be whole
+        errno = err;
+        throw IOException(ErrnoText("cannot write", p.final));
+      }
+      return;
+    }
+    // Something stands at the name by now: it is replaced, as any file is.
+    if (errno != EEXIST || !LinkUnderTemporaryName(p)) {
+      const int err = errno;
+      Discard(p);
+      errno = err;
+      throw IOException(ErrnoText("cannot replace", p.final));
+    }
   }
   p.open = false;
   if (::close(p.fd) != 0) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Runtime.h"
@@ -62,8 +63,9 @@ class FolderItem {
   // opened for reading (a folder, a FIFO or a device is never opened).
   Ref<TextInputStream> OpenAsTextFile() const;
   // A stream that replaces the file when it is closed, or none when it cannot be created.
-  // The bytes go to a hidden temporary sibling first, so the file is written whole or not
-  // at all; a symbolic link standing at the name is replaced, not written through.
+  // The bytes go to a file without a name (or a hidden temporary sibling) that takes the
+  // name when the stream closes, so the file is written whole or not at all; a symbolic
+  // link standing at the name is replaced, not written through.
   Ref<TextOutputStream> CreateTextFile();
   // Creates the folder; an existing item is left as it is. The outcome is not reported.
   void CreateAsFolder();
@@ -78,6 +80,10 @@ class FolderItem {
     std::string name;
     bool viaLink;
   };
+  std::filesystem::path PathOf(std::string_view name) const;
+  bool IsRoot() const;
+  // The name as the path holds it; empty at the root.
+  std::string_view LastComponent() const;
   void ReadCodes() const;
   void WriteCode(std::size_t offset, const String& code);
 
@@ -90,7 +96,8 @@ class FolderItem {
 
 class TextInputStream {
  public:
-  explicit TextInputStream(int fd);
+  // size: the file's size when it was opened; it only sizes the buffers.
+  TextInputStream(int fd, std::uint64_t size);
   ~TextInputStream();
   TextInputStream(const TextInputStream&) = delete;
   TextInputStream& operator=(const TextInputStream&) = delete;
@@ -106,6 +113,8 @@ class TextInputStream {
  private:
   bool Fill();
   int fd_;
+  std::uint64_t size_;
+  std::uint64_t consumed_ = 0;  // bytes read from the file so far
   std::string buffer_;
   std::size_t pos_ = 0;
   bool atEnd_ = false;

@@ -20,6 +20,7 @@ class String {
   String() = default;
   String(const char* utf8) : bytes_(utf8), encoding_(Encodings::UTF8) {}  // NOLINT
   String(std::string_view utf8) : bytes_(utf8), encoding_(Encodings::UTF8) {}  // NOLINT
+  String(const std::string& utf8) : bytes_(utf8), encoding_(Encodings::UTF8) {}  // NOLINT
   String(std::string bytes, TextEncoding encoding) : bytes_(std::move(bytes)), encoding_(encoding) {}
 
   const std::string& Bytes() const& { return bytes_; }

@@ -9,12 +9,15 @@
 #include <QPainter>
 #include <QScreen>
 #include <QStyleFactory>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <algorithm>
+#include <chrono>
 #include <iostream>
 #include <new>
 
+#include "Application.h"
 #include "Controls.h"
 #include "Dialogs.h"
 #include "MenuBar.h"
@@ -50,10 +53,35 @@ class ContentArea : public QWidget {
 
 class WindowWidget : public QWidget {
  public:
-  explicit WindowWidget(Window* owner) : owner_(owner) {}
+  explicit WindowWidget(Window* owner) : owner_(owner) {
+    frameEnd_.setSingleShot(true);
+    QObject::connect(&frameEnd_, &QTimer::timeout, this, [this] {
+      QEvent paint(QEvent::UpdateRequest);
+      QCoreApplication::sendEvent(this, &paint);
+    });
+  }
   void Detach() { owner_ = nullptr; }
+  bool FrameOver() const { return std::chrono::steady_clock::now() - lastPaint_ >= kFrame; }
 
  protected:
+  bool event(QEvent* e) override {
+    // The window is painted at most once per display frame, since no one sees more: an
+    // update asked for sooner waits for the frame's end, together with all asked for by
+    // then. A run that shows progress after every file would otherwise spend its time
+    // painting.
+    if (e->type() == QEvent::UpdateRequest) {
+      const auto now = std::chrono::steady_clock::now();
+      if (now - lastPaint_ < kFrame) {
+        if (!frameEnd_.isActive()) {
+          const auto wait = std::chrono::ceil<std::chrono::milliseconds>(lastPaint_ + kFrame - now);
+          frameEnd_.start(wait);
+        }
+        return true;
+      }
+      lastPaint_ = now;
+    }
+    return QWidget::event(e);
+  }
   void keyPressEvent(QKeyEvent* e) override {
     if (!owner_) return;
     const bool isReturn = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
@@ -83,7 +111,10 @@ class WindowWidget : public QWidget {
       default: return FromQString(e->text());
     }
   }
+  static constexpr std::chrono::milliseconds kFrame{16};
   Window* owner_;
+  QTimer frameEnd_;
+  std::chrono::steady_clock::time_point lastPaint_{};
 };
 
 namespace {
@@ -199,6 +230,10 @@ QWidget* Window::ContentWidget() const { return content_; }
 
 void Window::Constructor() {
   Layout();
+  // Document windows carry the application's menu bar.
+  if (design_.Int("Frame", 0) == 0 && design_.Bool("MenuBarVisible", true)) {
+    if (const Ref<Application> app = _GetAppObject(); app && app->MenuBar()) SetMenuBar(app->MenuBar());
+  }
   CreateControls();
   open_ = true;
   OpenWindows().push_back(shared_from_this());
@@ -253,7 +288,8 @@ void Window::Close() {
   std::shared_ptr<Window> keep = shared_from_this();
   open_ = false;
   for (const Ref<Control>& c : controls_) c->Closed();
-  widget_->hide();
+  // Closed, not only hidden: the last window closed ends the program.
+  widget_->close();
   for (QEventLoop* loop : modalLoops_) loop->quit();
   auto& windows = OpenWindows();
   windows.erase(std::remove(windows.begin(), windows.end(), keep), windows.end());
@@ -262,11 +298,11 @@ void Window::Close() {
 void Window::Refresh(bool) { content_->update(); }
 
 void Window::UpdateNow() {
-  const auto now = std::chrono::steady_clock::now();
-  // No one sees more than the display's refresh rate.
-  if (now - lastPaint_ < std::chrono::milliseconds(16)) return;
-  lastPaint_ = now;
-  if (widget_->isVisible()) widget_->repaint();
+  // Paints what is waiting to be painted. Within a display frame of the last paint it
+  // waits for the frame's end, as everything else does.
+  if (!widget_->isVisible() || !widget_->FrameOver()) return;
+  QEvent paint(QEvent::UpdateRequest);
+  QCoreApplication::sendEvent(widget_.get(), &paint);
 }
 
 String Window::Title() const { return design_.Text("Title"); }

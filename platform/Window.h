@@ -8,7 +8,6 @@
 #pragma once
 
 #include <any>
-#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -53,7 +52,8 @@ class Window : public std::enable_shared_from_this<Window> {
   void ShowModal();
   void Close();
   bool IsOpen() const { return open_; }
-  // Repaints soon; with UpdateNow, at once (at most at the display's refresh rate).
+  // Repaints soon; with UpdateNow, at once. Either way the window is painted at most once
+  // per display frame: a repaint asked for sooner comes at the frame's end.
   void Refresh(bool eraseBackground = true);
   void UpdateNow();
 
@@ -133,7 +133,6 @@ class Window : public std::enable_shared_from_this<Window> {
   bool open_ = false;
   bool everShown_ = false;
   std::vector<QEventLoop*> modalLoops_;
-  std::chrono::steady_clock::time_point lastPaint_{};
 };
 
 // The open window of class W, or a new one built and opened.

@@ -41,6 +41,8 @@ struct NameCase {
   const char* output;
 };
 
+void PrintTo(const NameCase& c, std::ostream* os) { *os << c.source; }
+
 class ConvertedNames : public testing::TestWithParam<NameCase> {};
 
 TEST_P(ConvertedNames, InsertsConvertedBeforeTheLastExtension) {

@@ -36,6 +36,11 @@ std::string Name(Charset set) {
   return "?";
 }
 
+}  // namespace
+// Test names show the character set's name, not its byte.
+void PrintTo(Charset set, std::ostream* os) { *os << Name(set); }
+namespace {
+
 std::string Hex(const std::string& bytes) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string out;

@@ -11,6 +11,8 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
   kolvane::InitializeRuntime();
+  // Tests close every window they open; that must not end the test program.
+  QApplication::setQuitOnLastWindowClosed(false);
   // Windows read the application's name and versions, as in the program.
   kolvane::_RuntimeRegisterAppObject(kolvane::New<kolvane::Application>());
   ::testing::InitGoogleTest(&argc, argv);

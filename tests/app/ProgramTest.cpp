@@ -1,0 +1,127 @@
+// The real program, started as its own process.
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/Modal.h"
+#include "tests/support/TempDir.h"
+
+namespace kolvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+QString ProgramPath() { return QString::fromStdString((fs::path(KOLVANE_BUNDLE_DIR) / "bin" / "Kolvane").string()); }
+
+QProcessEnvironment Environment(const test::TempDir& config) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("XDG_CONFIG_HOME", QString::fromStdString(config.path().string()));
+  env.remove("QT_QPA_PLATFORM");
+  env.remove("DISPLAY");
+  env.remove("WAYLAND_DISPLAY");
+  return env;
+}
+
+bool StaysUp(QProcess& program, int milliseconds) {
+  return !program.waitForFinished(milliseconds) && program.state() == QProcess::Running;
+}
+
+void End(QProcess& program) {
+  program.terminate();
+  if (!program.waitForFinished(5000)) program.kill();
+  program.waitForFinished(5000);
+}
+
+TEST(Program, StartsOnTheOffscreenPlatformAndCreatesItsPreferences) {
+  const test::TempDir config;
+  QProcess program;
+  QProcessEnvironment env = Environment(config);
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  program.setProcessEnvironment(env);
+  program.start(ProgramPath(), {});
+  ASSERT_TRUE(program.waitForStarted(5000));
+  EXPECT_TRUE(test::PumpUntil([&] { return fs::exists(config / "Kolvane_Prefs.txt"); }, 10000));
+  EXPECT_TRUE(StaysUp(program, 1500)) << program.readAllStandardError().toStdString();
+  EXPECT_EQ(fs::file_size(config / "Kolvane_Prefs.txt"), 0u);
+  End(program);
+}
+
+TEST(Program, SaysSoWhenThereIsNoDisplay) {
+  const test::TempDir config;
+  QProcess program;
+  program.setProcessEnvironment(Environment(config));
+  program.start(ProgramPath(), {});
+  ASSERT_TRUE(program.waitForFinished(10000));
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.exitCode(), 1);
+  const QString said = QString::fromLocal8Bit(program.readAllStandardError()).trimmed();
+  EXPECT_EQ(said.count('\n'), 0) << said.toStdString();
+  EXPECT_TRUE(said.contains("no display")) << said.toStdString();
+  EXPECT_FALSE(fs::exists(config / "Kolvane_Prefs.txt"));
+}
+
+// A virtual X display, where the program's windows can be seen from outside.
+class VirtualDisplay {
+ public:
+  VirtualDisplay() {
+    if (QStandardPaths::findExecutable("Xvfb").isEmpty() || QStandardPaths::findExecutable("xwininfo").isEmpty()) return;
+    for (int n = 90 + (::getpid() % 100); n < 400; ++n) {
+      if (fs::exists("/tmp/.X11-unix/X" + std::to_string(n)) || fs::exists("/tmp/.X" + std::to_string(n) + "-lock")) {
+        continue;
+      }
+      name_ = ":" + QString::number(n);
+      server_.start("Xvfb", {name_, "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+      if (server_.waitForStarted(5000) &&
+          test::PumpUntil([&] { return fs::exists("/tmp/.X11-unix/X" + std::to_string(n)); }, 5000)) {
+        return;
+      }
+      server_.kill();
+      server_.waitForFinished(2000);
+      name_.clear();
+    }
+  }
+  ~VirtualDisplay() {
+    if (server_.state() != QProcess::NotRunning) {
+      server_.terminate();
+      if (!server_.waitForFinished(3000)) server_.kill();
+      server_.waitForFinished(3000);
+    }
+  }
+  bool Available() const { return !name_.isEmpty(); }
+  const QString& Name() const { return name_; }
+  // The names of the windows on the display.
+  QString Windows() const {
+    QProcess info;
+    info.start("xwininfo", {"-display", name_, "-root", "-tree"});
+    info.waitForFinished(5000);
+    return QString::fromLocal8Bit(info.readAllStandardOutput());
+  }
+
+ private:
+  QProcess server_;
+  QString name_;
+};
+
+TEST(Program, OpensTheSplashAndTheMainWindowOnADisplay) {
+  VirtualDisplay display;
+  if (!display.Available()) GTEST_SKIP() << "no Xvfb and xwininfo here";
+  const test::TempDir config;
+  QProcess program;
+  QProcessEnvironment env = Environment(config);
+  env.insert("DISPLAY", display.Name());
+  program.setProcessEnvironment(env);
+  program.start(ProgramPath(), {});
+  ASSERT_TRUE(program.waitForStarted(5000));
+  EXPECT_TRUE(test::PumpUntil([&] { return display.Windows().contains("\"Kolvane\""); }, 15000))
+      << display.Windows().toStdString() << program.readAllStandardError().toStdString();
+  EXPECT_TRUE(display.Windows().contains("\"About Kolvane\""));
+  EXPECT_TRUE(StaysUp(program, 1000));
+  EXPECT_TRUE(fs::exists(config / "Kolvane_Prefs.txt"));
+  End(program);
+}
+
+}  // namespace
+}  // namespace kolvane

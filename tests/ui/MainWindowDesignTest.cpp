@@ -1,0 +1,200 @@
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/Bundle.h"
+#include "tests/support/Modal.h"
+#include "tests/support/Printers.h"
+#include "ui/MainWindow.h"
+
+namespace kolvane {
+namespace {
+
+using MainWindowClass = class MainWindow;
+
+// The window as its design leaves it, before its Open event fills it.
+class DesignOnly : public MainWindowClass {
+ protected:
+  void Event_Open() override {}
+};
+
+Ref<DesignOnly> BuildDesignOnly() {
+  auto w = New<DesignOnly>();
+  w->Constructor();
+  return w;
+}
+
+struct ControlRow {
+  const char* name;
+  const char* kind;
+  int page;  // 0 on the window, else the tab page
+  QRect rect;
+  const char* caption;
+  bool enabled;
+  float textSize;
+  int tabIndex;  // -1: none
+};
+
+const ControlRow kControls[] = {
+    {"myPanel", "TabPanel", 0, {10, 69, 428, 203}, "", true, 0, 2},
+    {"StaticText1", "StaticText", 2, {20, 109, 111, 20}, "Source Directory:", true, 11, 0},
+    {"SourceDirectoryField", "TextField", 2, {20, 131, 317, 20}, "", true, 11, 1},
+    {"SourceDirSelectBtn", "BevelButton", 2, {342, 130, 86, 22}, "Select...", false, 0, 2},
+    {"StaticText2", "StaticText", 2, {20, 155, 111, 20}, "Target Directory:", true, 11, 3},
+    {"TargetDirectoryField", "TextField", 2, {20, 177, 317, 20}, "", true, 11, 4},
+    {"TargetDirSelectBtn", "BevelButton", 2, {342, 176, 86, 22}, "Select...", false, 0, 5},
+    {"StatusBar", "ProgressBar", 2, {20, 204, 408, 16}, "", true, 0, -1},
+    {"StaticText3", "StaticText", 1, {20, 109, 111, 20}, "Source File:", true, 11, 0},
+    {"SourceFileField", "TextField", 1, {20, 133, 317, 20}, "", true, 11, 1},
+    {"SourceFileSelectBtn", "BevelButton", 1, {342, 132, 86, 22}, "Select...", true, 0, 2},
+    {"StatusText", "StaticText", 2, {20, 217, 408, 20}, "-", true, 11, 6},
+    {"ConvertSingleBtn", "PushButton", 1, {277, 200, 151, 20}, "Convert", false, 0, 3},
+    {"ConvertBatchBtn", "PushButton", 2, {276, 238, 151, 20}, "Batch Convert", false, 0, 7},
+    {"StaticText4", "StaticText", 1, {20, 160, 408, 20},
+     "The converted file will be created in the same directory as the source file.", true, 11, 4},
+    {"StaticText7", "StaticText", 1, {20, 180, 73, 20}, "...or Drop!", true, 11, 5},
+    {"DropText", "StaticText", 2, {20, 239, 73, 20}, "...or Drop!", false, 11, 8},
+    {"QuitBtn", "PushButton", 0, {342, 321, 96, 20}, "Quit", true, 0, 7},
+    {"AboutBtn", "BevelButton", 0, {10, 322, 96, 22}, "About", true, 0, 8},
+    {"TargetPop", "PopupMenu", 0, {248, 11, 190, 20}, "", true, 11, 9},
+    {"StaticText5", "StaticText", 0, {217, 13, 19, 16}, ">>", true, 11, 10},
+    {"SourcePop", "PopupMenu", 0, {10, 11, 195, 20}, "", true, 11, 11},
+    {"StaticText6", "StaticText", 0, {277, 43, 19, 16}, ">>", true, 11, 12},
+    {"LBSourcePop", "PopupMenu", 0, {156, 41, 109, 20}, "", false, 11, 13},
+    {"LBTargetPop", "PopupMenu", 0, {308, 41, 130, 20}, "", false, 11, 14},
+    {"ConvertLBCB", "CheckBox", 0, {14, 41, 136, 20}, "Convert Linebreaks:", true, 11, 15},
+};
+
+std::string KindOf(const Control& c) {
+  if (dynamic_cast<const TabPanel*>(&c)) return "TabPanel";
+  if (dynamic_cast<const StaticText*>(&c)) return "StaticText";
+  if (dynamic_cast<const TextField*>(&c)) return "TextField";
+  if (dynamic_cast<const BevelButton*>(&c)) return "BevelButton";
+  if (dynamic_cast<const PushButton*>(&c)) return "PushButton";
+  if (dynamic_cast<const ProgressBar*>(&c)) return "ProgressBar";
+  if (dynamic_cast<const PopupMenu*>(&c)) return "PopupMenu";
+  if (dynamic_cast<const CheckBox*>(&c)) return "CheckBox";
+  return "?";
+}
+
+String CaptionOf(const Control& c) {
+  if (auto* t = dynamic_cast<const StaticText*>(&c)) return t->Text();
+  if (auto* b = dynamic_cast<const BevelButton*>(&c)) return b->Caption();
+  if (auto* b = dynamic_cast<const PushButton*>(&c)) return b->Caption();
+  if (auto* b = dynamic_cast<const CheckBox*>(&c)) return b->Caption();
+  if (auto* f = dynamic_cast<const TextField*>(&c)) return f->Text();
+  return String();
+}
+
+TEST(MainWindowDesign, TheControlsInCreationOrderWithTheirPlacesAndStates) {
+  const Ref<DesignOnly> w = BuildDesignOnly();
+  ASSERT_EQ(w->Controls().size(), std::size(kControls));
+  for (std::size_t i = 0; i < std::size(kControls); ++i) {
+    const ControlRow& row = kControls[i];
+    const auto* c = dynamic_cast<const RectControl*>(w->Controls()[i].get());
+    ASSERT_TRUE(c) << row.name;
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(c->Name(), row.name);
+    EXPECT_EQ(KindOf(*c), row.kind);
+    EXPECT_EQ(c->TabPanelIndex(), row.page);
+    EXPECT_EQ(QRect(c->Left(), c->Top(), c->Width(), c->Height()), row.rect);
+    // The widget stands there in the window's content area, on a page or not.
+    QWidget* widget = c->Widget();
+    EXPECT_EQ(QRect(widget->mapTo(w->ContentWidget(), QPoint(0, 0)), widget->size()), row.rect);
+    EXPECT_EQ(CaptionOf(*c), String(row.caption));
+    EXPECT_EQ(c->Enabled(), row.enabled);
+    EXPECT_EQ(widget->isEnabled(), row.enabled);
+    EXPECT_EQ(c->TextSize(), row.textSize);
+    if (row.textSize > 0) {
+      EXPECT_EQ(widget->font().pixelSize(), 11);
+    }
+    if (row.tabIndex >= 0) {
+      EXPECT_EQ(c->Design().Int("TabIndex", -1), row.tabIndex);
+    }
+    EXPECT_TRUE(c->Visible());
+    EXPECT_EQ(c->Design().Int("Index"), -2147483647 - 1);
+  }
+  w->Close();
+}
+
+TEST(MainWindowDesign, AWindowJustBuiltIsEmptyAndWaitsForItsChoices) {
+  const Ref<DesignOnly> w = BuildDesignOnly();
+  EXPECT_EQ(w->Title(), String("Kolvane"));
+  EXPECT_EQ(w->ContentWidget()->size(), QSize(448, 360));
+  EXPECT_EQ(w->ControlByName<TabPanel>("myPanel")->Value(), 0);
+  EXPECT_EQ(w->ControlByName<TabPanel>("myPanel")->PageCaption(0), String("Single File Conversion"));
+  EXPECT_EQ(w->ControlByName<TabPanel>("myPanel")->PageCaption(1), String("Batch Conversion"));
+  for (const char* field : {"SourceDirectoryField", "TargetDirectoryField", "SourceFileField"}) {
+    EXPECT_TRUE(w->ControlByName<TextField>(field)->Text().IsEmpty());
+    EXPECT_TRUE(w->ControlByName<TextField>(field)->ReadOnly());
+  }
+  EXPECT_EQ(w->ControlByName<ProgressBar>("StatusBar")->Value(), 0);
+  EXPECT_EQ(w->ControlByName<ProgressBar>("StatusBar")->Maximum(), 100);
+  for (const char* pop : {"SourcePop", "TargetPop", "LBSourcePop", "LBTargetPop"}) {
+    EXPECT_EQ(w->ControlByName<PopupMenu>(pop)->ListCount(), 0);
+    EXPECT_TRUE(w->ControlByName<PopupMenu>(pop)->Text().IsEmpty());
+  }
+  EXPECT_FALSE(w->ControlByName<CheckBox>("ConvertLBCB")->Value());
+  EXPECT_TRUE(w->ControlByName<PushButton>("QuitBtn")->Default());
+  EXPECT_FALSE(w->ControlByName<PushButton>("ConvertSingleBtn")->Default());
+  EXPECT_FALSE(w->SourceFile);
+  EXPECT_FALSE(w->SourceFolder);
+  EXPECT_FALSE(w->TargetFolder);
+  EXPECT_EQ(w->ItemCount, 0);
+  // A fixed-size window that can be minimized and closed, not maximized.
+  const Qt::WindowFlags flags = w->Widget()->windowFlags();
+  EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+  EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);
+  EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+  w->Show();
+  EXPECT_EQ(w->Widget()->minimumSize(), w->Widget()->maximumSize());
+  w->Close();
+}
+
+TEST(MainWindowDesign, AccessorGivesTheOpenWindowThenAFreshOne) {
+  const Ref<MainWindowClass> first = MainWindow();
+  first->ControlByName<PopupMenu>("SourcePop")->SetListIndex(3);
+  first->ItemCount = 7;
+  EXPECT_EQ(MainWindow().get(), first.get());
+  EXPECT_EQ(first->ControlByName<PopupMenu>("SourcePop")->ListCount(), 5);  // no second Open
+  first->Close();
+  const Ref<MainWindowClass> second = MainWindow();
+  EXPECT_NE(second.get(), first.get());
+  EXPECT_EQ(second->ItemCount, 0);
+  EXPECT_EQ(second->ControlByName<PopupMenu>("SourcePop")->ListIndex(), 0);
+  second->Close();
+}
+
+TEST(MainWindowDesign, SelectAndAboutButtonsCarryTheirIcons) {
+  test::TestBundle bundle(true);
+  const Ref<MainWindowClass> w = MainWindow();
+  const Ref<Picture> folder = w->ControlByName<BevelButton>("SourceFileSelectBtn")->Icon();
+  ASSERT_TRUE(folder);
+  EXPECT_EQ(w->ControlByName<BevelButton>("SourceDirSelectBtn")->Icon().get(), folder.get());
+  EXPECT_EQ(w->ControlByName<BevelButton>("TargetDirSelectBtn")->Icon().get(), folder.get());
+  EXPECT_TRUE(w->ControlByName<BevelButton>("AboutBtn")->Icon());
+  EXPECT_FALSE(static_cast<QToolButton*>(w->ControlByName<BevelButton>("AboutBtn")->Widget())->icon().isNull());
+  w->Show();
+  w->Widget()->grab().save(QString::fromStdString((test::ScreenshotFolder() / "MainWindow.png").string()));
+  w->ControlByName<TabPanel>("myPanel")->SetValue(1);
+  w->Widget()->grab().save(QString::fromStdString((test::ScreenshotFolder() / "MainWindow-Batch.png").string()));
+  w->Close();
+}
+
+TEST(MainWindowDesign, WithoutPicturesTheButtonsShowTheirCaptionsAlone) {
+  test::TestBundle bundle(false);
+  test::ModalAnswerer answerer;
+  const auto w = BuildDesignOnly();
+  // Pictures loaded earlier in this process are kept; only a fresh process sees none.
+  if (!w->ControlByName<BevelButton>("AboutBtn")->Icon()) {
+    EXPECT_FALSE(w->ControlByName<BevelButton>("SourceFileSelectBtn")->Icon());
+    EXPECT_EQ(static_cast<QToolButton*>(w->ControlByName<BevelButton>("AboutBtn")->Widget())->toolButtonStyle(),
+              Qt::ToolButtonTextOnly);
+  }
+  EXPECT_EQ(w->ControlByName<BevelButton>("AboutBtn")->Caption(), String("About"));
+  EXPECT_TRUE(answerer.Seen().empty());
+  w->Close();
+}
+
+}  // namespace
+}  // namespace kolvane
