@@ -4,8 +4,33 @@
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
+#include <vector>
 
 namespace kolvane::bench {
+
+std::string MakeMacRomanText(std::size_t size, std::mt19937& rng) {
+  const std::vector<std::string> plain = {"the", "file", "converter", "text", "encoding", "line",
+                                          "break", "and", "of", "with", "for", "folder", "tree",
+                                          "window", "copy"};
+  const std::vector<std::string> accented = {"caf\x8E", "cr\x8Fme", "na\x95ve", "\xA5", "\xDB",
+                                             "r\x8Esum\x8E", "\xD2quoted\xD3", "Z\x9Frich"};
+  std::string text;
+  text.reserve(size + 64);
+  std::size_t line = 0;
+  while (text.size() < size) {
+    const std::string& w = rng() % 12 == 0 ? accented[rng() % accented.size()] : plain[rng() % plain.size()];
+    text += w;
+    line += w.size() + 1;
+    if (line > 60) {
+      text += '\r';
+      line = 0;
+    } else {
+      text += ' ';
+    }
+  }
+  text.resize(size);
+  return text;
+}
 
 double Seconds(const std::function<void()>& work) {
   const auto start = std::chrono::steady_clock::now();

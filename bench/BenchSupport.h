@@ -3,10 +3,15 @@
 
 #include <chrono>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
 namespace kolvane::bench {
+
+// Mostly ASCII prose in Mac OS Roman, lines ended by CR: about one word in twelve has an
+// accented letter, a bullet or a euro sign (some 2 % of the bytes).
+std::string MakeMacRomanText(std::size_t size, std::mt19937& rng);
 
 double Seconds(const std::function<void()>& work);
 double Median(std::vector<double> values);

@@ -20,33 +20,6 @@ using namespace kolvane::bench;
 
 namespace {
 
-// Mostly ASCII prose in Mac OS Roman, lines ended by CR: about one word in twelve has
-// an accented letter, a bullet or a euro sign (some 2 % of the bytes).
-std::string MakeMacRomanText(std::size_t size) {
-  std::string text;
-  text.reserve(size + 64);
-  std::mt19937 rng(7);
-  const std::vector<std::string> plain = {"the", "file", "converter", "text", "encoding", "line",
-                                          "break", "and", "of", "with", "for", "folder", "tree",
-                                          "window", "copy"};
-  const std::vector<std::string> accented = {"caf\x8E", "cr\x8Fme", "na\x95ve", "\xA5", "\xDB",
-                                             "r\x8Esum\x8E", "\xD2quoted\xD3", "Z\x9Frich"};
-  std::size_t line = 0;
-  while (text.size() < size) {
-    const std::string& w = rng() % 12 == 0 ? accented[rng() % accented.size()] : plain[rng() % plain.size()];
-    text += w;
-    line += w.size() + 1;
-    if (line > 60) {
-      text += '\r';
-      line = 0;
-    } else {
-      text += ' ';
-    }
-  }
-  text.resize(size);
-  return text;
-}
-
 void PlainReadAndWrite(const fs::path& from, const fs::path& to) {
   const int in = ::open(from.c_str(), O_RDONLY);
   const off_t size = ::lseek(in, 0, SEEK_END);
@@ -72,7 +45,8 @@ int main(int argc, char** argv) {
   fs::create_directories(dir);
   const fs::path source = dir / "big.txt";
   {
-    const std::string text = MakeMacRomanText(size);
+    std::mt19937 rng(7);
+    const std::string text = MakeMacRomanText(size, rng);
     std::FILE* f = std::fopen(source.c_str(), "wb");
     std::fwrite(text.data(), 1, text.size(), f);
     std::fclose(f);

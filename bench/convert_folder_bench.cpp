@@ -32,32 +32,6 @@ namespace {
 constexpr int kFiles = 20000;
 constexpr int kFolders = 200;
 
-// Mostly ASCII prose in Mac OS Roman with CR line breaks, as in the single-file
-// benchmark; the files are slices of one such text.
-std::string MakeMacRomanText(std::size_t size, std::mt19937& rng) {
-  const std::vector<std::string> plain = {"the", "file", "converter", "text", "encoding", "line",
-                                          "break", "and", "of", "with", "for", "folder", "tree",
-                                          "window", "copy"};
-  const std::vector<std::string> accented = {"caf\x8E", "cr\x8Fme", "na\x95ve", "\xA5", "\xDB",
-                                             "r\x8Esum\x8E", "\xD2quoted\xD3", "Z\x9Frich"};
-  std::string text;
-  text.reserve(size + 64);
-  std::size_t line = 0;
-  while (text.size() < size) {
-    const std::string& w = rng() % 12 == 0 ? accented[rng() % accented.size()] : plain[rng() % plain.size()];
-    text += w;
-    line += w.size() + 1;
-    if (line > 60) {
-      text += '\r';
-      line = 0;
-    } else {
-      text += ' ';
-    }
-  }
-  text.resize(size);
-  return text;
-}
-
 // About 200 folders, a fifth of them at the top and the rest one to three levels below,
 // holding 20,000 files of 1 to 8 KiB.
 void MakeTree(const fs::path& root) {
