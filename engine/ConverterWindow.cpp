@@ -32,6 +32,23 @@ String ConverterWindow::p_ConvertCRLF(const String& sourceLabel, const String& t
   }
 }
 
+String ConverterWindow::ApplyChoices(String text) {
+  text = p_ConvertText(SourcePop()->Text(), TargetPop()->Text(), std::move(text));
+  if (ConvertLBCB()->Value()) {
+    text = p_ConvertCRLF(LBSourcePop()->Text(), LBTargetPop()->Text(), std::move(text));
+  }
+  return text;
+}
+
+void ConverterWindow::WriteConverted(const Ref<FolderItem>& out, const String& text, const String& type,
+                                     const String& creator) {
+  const Ref<TextOutputStream> stream = out->CreateTextFile();
+  out->SetMacCreator(creator);
+  out->SetMacType(type);
+  stream->Write(text);
+  stream->Close();
+}
+
 Ref<FolderItem> ConverterWindow::p_ConvertSingleFile(Ref<FolderItem> file) {
   try {
     const String type = file->MacType();
@@ -41,17 +58,9 @@ Ref<FolderItem> ConverterWindow::p_ConvertSingleFile(Ref<FolderItem> file) {
     String text = in->ReadAll(readEncoding);
     in->Close();
 
-    text = p_ConvertText(SourcePop()->Text(), TargetPop()->Text(), std::move(text));
-    if (ConvertLBCB()->Value()) {
-      text = p_ConvertCRLF(LBSourcePop()->Text(), LBTargetPop()->Text(), std::move(text));
-    }
-
+    text = ApplyChoices(std::move(text));
     const Ref<FolderItem> out = file->Parent()->Child(ConvertedFileName(file->Name()));
-    const Ref<TextOutputStream> stream = out->CreateTextFile();
-    out->SetMacCreator(creator);
-    out->SetMacType(type);
-    stream->Write(text);
-    stream->Close();
+    WriteConverted(out, text, type, creator);
     return out;
   } catch (...) {
     MsgBox("application error in ConvertSingleFile");
@@ -66,7 +75,7 @@ void ConverterWindow::p_CountItems(Ref<FolderItem> folder) {
       const Ref<FolderItem> item = folder->Item(i);
       if (item && item->Visible()) {
         if (item->Directory()) {
-          p_CountItems(item);
+          if (!IsRunOutput(*item)) p_CountItems(item);
         } else {
           ItemCount = ItemCount + 1;
         }
@@ -86,6 +95,9 @@ void ConverterWindow::p_Convert(Ref<FolderItem> source, Ref<FolderItem> target) 
     ~RestoreRunOutput() { slot = saved; }
   } restore{runOutput_, runOutput_};
   try {
+    // The output folder is known before the count, so that a target inside the source
+    // tree is neither counted nor walked into.
+    if (source && target) runOutput_ = target->Child(source->Name() + "_Converted");
     ItemCount = 0;
     p_CountItems(source);
     StatusBar()->SetMaximum(ItemCount);
@@ -98,7 +110,6 @@ void ConverterWindow::p_Convert(Ref<FolderItem> source, Ref<FolderItem> target) 
     // A plain file standing at that name, or a link back to the source itself, is no
     // folder to convert into.
     if (!out->Exists() || !out->Directory() || out->IsSameItemAs(*source)) return;
-    runOutput_ = out;
 
     ConvertItems(source, out);
     WarnWindow()->InitWindow(1, "Conversion done successfull.", "OK", "", "");
@@ -111,7 +122,7 @@ void ConverterWindow::p_ConvertSubFolder(Ref<FolderItem> source, Ref<FolderItem>
   try {
     const Ref<FolderItem> out = targetParent->Child(source->Name());
     out->CreateAsFolder();
-    if (!out->Exists() || !out->Directory()) return;
+    if (!out->Exists()) return;
     ConvertItems(source, out);
   } catch (...) {
     UpdateProtocoll("Exception p_RenameItems");
@@ -146,20 +157,12 @@ void ConverterWindow::p_ConvertFile(Ref<FolderItem> source, Ref<FolderItem> targ
     String text = in->ReadAll();
     in->Close();
 
-    text = p_ConvertText(SourcePop()->Text(), TargetPop()->Text(), std::move(text));
-    if (ConvertLBCB()->Value()) {
-      text = p_ConvertCRLF(LBSourcePop()->Text(), LBTargetPop()->Text(), std::move(text));
-    }
-
+    text = ApplyChoices(std::move(text));
     const Ref<FolderItem> out = targetFolder->Child(source->Name());
     // An output folder that is the source's own folder under another path (a link)
     // would put the copy over its original.
     if (out->IsSameItemAs(*source)) throw IOException("output is the source");
-    const Ref<TextOutputStream> stream = out->CreateTextFile();
-    out->SetMacCreator(creator);
-    out->SetMacType(type);
-    stream->Write(text);
-    stream->Close();
+    WriteConverted(out, text, type, creator);
 
     StatusBar()->SetValue(StatusBar()->Value() + 1);
     StatusText()->SetText(Str(StatusBar()->Value()) + " of " + Str(ItemCount) + " (hit esc to stop)");

@@ -58,6 +58,11 @@ class ConverterWindow : public Window {
   Ref<TabPanel> myPanel() const { return ControlByName<TabPanel>("myPanel"); }
 
  private:
+  // The user's choices applied to a text: the encodings, then the line breaks if asked.
+  String ApplyChoices(String text);
+  // Writes the text as the file out, with the type and creator codes given.
+  void WriteConverted(const Ref<FolderItem>& out, const String& text, const String& type,
+                      const String& creator);
   // The loop over one folder's entries, the same at every level.
   void ConvertItems(const Ref<FolderItem>& source, const Ref<FolderItem>& out);
   // Whether the folder is the output folder of the run under way: a target inside the

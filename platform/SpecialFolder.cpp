@@ -17,8 +17,14 @@ Ref<FolderItem> SpecialFolder::Preferences() {
   } else {
     throw IOException("no home folder to keep preferences in");
   }
-  // A folder that does not exist yet may still come; a file standing in its place is no
+  // A fresh account may not have the folder yet: it is made as the desktop's own
+  // programs make it, for its owner alone. A file standing in its place is no
   // Preferences folder at all.
+  std::error_code ignored;
+  if (!std::filesystem::exists(folder, ignored)) {
+    std::filesystem::create_directories(folder, ignored);
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all, ignored);
+  }
   struct stat st;
   if (::stat(folder.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
     throw IOException("the Preferences folder " + folder.string() + " is not a folder");

@@ -38,21 +38,22 @@ void ReportFatal(QtMsgType type, const QMessageLogContext&, const QString& messa
 
 // When no window carries the menu bar (the main window did not open), a small window
 // of the application's own keeps About and Quit within reach.
+std::unique_ptr<QWidget> menuWindow;
+
 void KeepMenuReachable() {
   for (QWidget* w : QApplication::topLevelWidgets()) {
     if (w->isVisible() && w->findChild<QMenuBar*>()) return;
   }
   const Ref<Application> app = _GetAppObject();
   if (!app || !app->MenuBar()) return;
-  static std::unique_ptr<QWidget> holder;
-  holder = std::make_unique<QWidget>();
-  holder->setObjectName("menuWindow");
-  holder->setWindowTitle("Kolvane");
-  auto* layout = new QVBoxLayout(holder.get());
+  menuWindow = std::make_unique<QWidget>();
+  menuWindow->setObjectName("menuWindow");
+  menuWindow->setWindowTitle("Kolvane");
+  auto* layout = new QVBoxLayout(menuWindow.get());
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->setMenuBar(app->MenuBar()->CreateWidget(holder.get()));
-  holder->setMinimumWidth(280);
-  holder->show();
+  layout->setMenuBar(app->MenuBar()->CreateWidget(menuWindow.get()));
+  menuWindow->setMinimumWidth(280);
+  menuWindow->show();
 }
 
 }  // namespace
@@ -79,7 +80,13 @@ int RunApplication(int argc, char** argv, const std::function<void()>& startupWi
     if (const Ref<Application> app = _GetAppObject()) DispatchEvent([&] { app->Event_Open(); });
     KeepMenuReachable();
   });
-  return QApplication::exec();
+  const int code = QApplication::exec();
+
+  // Windows go while the toolkit they live in is still there.
+  Window::CloseAll();
+  menuWindow.reset();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  return code;
 }
 
 }  // namespace kolvane

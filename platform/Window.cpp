@@ -248,6 +248,11 @@ Ref<Window> Window::_GetImplicitWindow(std::string_view className) {
   return nullptr;
 }
 
+void Window::CloseAll() {
+  const std::vector<std::shared_ptr<Window>> open = OpenWindows();
+  for (const auto& w : open) w->Close();
+}
+
 void Window::Show() {
   if (!open_) return;
   if (!widget_->isVisible()) widget_->setWindowModality(Qt::NonModal);

@@ -87,6 +87,8 @@ class Window : public std::enable_shared_from_this<Window> {
 
   // The open window registered under the class name, or none.
   static Ref<Window> _GetImplicitWindow(std::string_view className);
+  // Closes every open window, as the program ends.
+  static void CloseAll();
 
   // Toolkit side, for the platform layer and for tests that drive windows as a user would.
   QWidget* Widget() const;

@@ -215,14 +215,15 @@ void MainWindow::_CreateControls0() {
 void MainWindow::Event_Open() {
   myPanel()->AcceptFileDrop("text");
   p_ActivateControls();
-  for (const Ref<PopupMenu>& pop : {SourcePop(), TargetPop()}) {
-    for (const EncodingLabelRow& row : EncodingLabel) pop->AddRow(row.label);
-    pop->SetListIndex(pop == SourcePop() ? 0 : 1);
-  }
-  for (const Ref<PopupMenu>& pop : {LBSourcePop(), LBTargetPop()}) {
-    for (const LineBreakLabelRow& row : LineBreakLabel) pop->AddRow(row.label);
-    pop->SetListIndex(pop == LBSourcePop() ? 0 : 1);
-  }
+  // Each popup gets all its rows before its selection.
+  const auto fill = [](const Ref<PopupMenu>& pop, const auto& table, std::int32_t selected) {
+    for (const auto& row : table) pop->AddRow(row.label);
+    pop->SetListIndex(selected);
+  };
+  fill(SourcePop(), EncodingLabel, 0);     // "MacRoman"
+  fill(TargetPop(), EncodingLabel, 1);     // "ISO Latin1"
+  fill(LBSourcePop(), LineBreakLabel, 0);  // "Mac Classic (CR)"
+  fill(LBTargetPop(), LineBreakLabel, 1);  // "Windows (CRLF)"
 }
 
 void MainWindow::p_ActivateControls() {

@@ -37,11 +37,8 @@ class MainWindow : public ConverterWindow {
   Ref<TextField> SourceFileField() const { return ControlByName<TextField>("SourceFileField"); }
   Ref<BevelButton> SourceDirSelectBtn() const { return ControlByName<BevelButton>("SourceDirSelectBtn"); }
   Ref<BevelButton> TargetDirSelectBtn() const { return ControlByName<BevelButton>("TargetDirSelectBtn"); }
-  Ref<BevelButton> SourceFileSelectBtn() const { return ControlByName<BevelButton>("SourceFileSelectBtn"); }
-  Ref<BevelButton> AboutBtn() const { return ControlByName<BevelButton>("AboutBtn"); }
   Ref<PushButton> ConvertSingleBtn() const { return ControlByName<PushButton>("ConvertSingleBtn"); }
   Ref<PushButton> ConvertBatchBtn() const { return ControlByName<PushButton>("ConvertBatchBtn"); }
-  Ref<PushButton> QuitBtn() const { return ControlByName<PushButton>("QuitBtn"); }
   Ref<StaticText> DropText() const { return ControlByName<StaticText>("DropText"); }
 
  protected:

@@ -138,13 +138,24 @@ TEST_F(Prefs, ALostMapIsReportedAndTheFileKeepsItsEntries) {
   EXPECT_EQ(test::ListNames(config.path()), std::vector<std::string>{"Kolvane_Prefs.txt"});
 }
 
+TEST_F(Prefs, AMissingPreferencesFolderIsMadeForItsOwner) {
+  const test::TempDir home;
+  ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+  EXPECT_TRUE(Prefs_Initialize());
+  EXPECT_EQ(ReadFile(home / "config" / "Kolvane_Prefs.txt"), "");
+  EXPECT_EQ(std::filesystem::status(home / "config").permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_all);
+}
+
 TEST_F(Prefs, AFolderThatTakesNoFileIsQuiet) {
-  const test::TempDir elsewhere;
-  ::setenv("XDG_CONFIG_HOME", (elsewhere / "missing").c_str(), 1);
+  KOLVANE_SKIP_IF_ROOT();
+  ::chmod(config.path().c_str(), 0555);
   ModalAnswerer answerer;
   EXPECT_TRUE(Prefs_Initialize());
   EXPECT_EQ(Prefs_Values->Count(), 0);
   EXPECT_TRUE(answerer.Seen().empty());
+  ::chmod(config.path().c_str(), 0755);
+  EXPECT_FALSE(std::filesystem::exists(File()));
 }
 
 TEST_F(Prefs, AnUnreadableFileLeavesTheMapEmptyAndQuiet) {

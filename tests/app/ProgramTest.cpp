@@ -99,8 +99,33 @@ class VirtualDisplay {
     info.waitForFinished(5000);
     return QString::fromLocal8Bit(info.readAllStandardOutput());
   }
+  // The id of the visible window of that name, or empty.
+  QString Visible(const QString& window) const {
+    const QString out = Xdotool({"search", "--onlyvisible", "--name", "^" + window + "$"});
+    return out.section('\n', 0, 0).trimmed();
+  }
+  // Types keys as a user would, into the visible window of that name when one is given.
+  bool Type(const QString& keys, const QString& window = QString()) const {
+    if (!window.isEmpty()) {
+      const QString id = Visible(window);
+      if (id.isEmpty()) return false;
+      Xdotool({"windowfocus", "--sync", id});
+    }
+    Xdotool({"key", keys});
+    return true;
+  }
 
  private:
+  QString Xdotool(const QStringList& arguments) const {
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", name_);
+    tool.setProcessEnvironment(env);
+    tool.start("xdotool", arguments);
+    tool.waitForFinished(5000);
+    return QString::fromLocal8Bit(tool.readAllStandardOutput());
+  }
+
   QProcess server_;
   QString name_;
 };
@@ -122,6 +147,49 @@ TEST(Program, OpensTheSplashAndTheMainWindowOnADisplay) {
   EXPECT_TRUE(fs::exists(config / "Kolvane_Prefs.txt"));
   End(program);
 }
+
+// The program's standard Quit, from its menu, ends it cleanly; also when it runs without
+// its main window because its preferences could not be set up.
+class ProgramOnADisplay : public testing::TestWithParam<bool> {};
+
+TEST_P(ProgramOnADisplay, QuitFromTheMenuEndsItCleanly) {
+  const bool brokenPreferences = GetParam();
+  VirtualDisplay display;
+  if (!display.Available() || QStandardPaths::findExecutable("xdotool").isEmpty()) {
+    GTEST_SKIP() << "no Xvfb, xwininfo and xdotool here";
+  }
+  const test::TempDir config;
+  QProcess program;
+  QProcessEnvironment env = Environment(config);
+  env.insert("DISPLAY", display.Name());
+  if (brokenPreferences) {
+    test::WriteFile(config / "not-a-folder", "");
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString((config / "not-a-folder").string()));
+  }
+  program.setProcessEnvironment(env);
+  program.start(ProgramPath(), {});
+  ASSERT_TRUE(program.waitForStarted(5000));
+  ASSERT_TRUE(test::PumpUntil([&] { return !display.Visible("About Kolvane").isEmpty(); }, 15000));
+  if (brokenPreferences) {
+    // The error report is in front; Return dismisses it, and a window with the menu
+    // keeps About and Quit within reach.
+    ASSERT_TRUE(test::PumpUntil(
+        [&] {
+          display.Type("Return");
+          return !display.Visible("Kolvane").isEmpty();
+        },
+        10000));
+    EXPECT_TRUE(StaysUp(program, 500));
+  }
+  ASSERT_TRUE(test::PumpUntil([&] { return !display.Visible("Kolvane").isEmpty(); }, 10000));
+  ASSERT_TRUE(display.Type("ctrl+q", "Kolvane"));
+  ASSERT_TRUE(program.waitForFinished(10000)) << "still running after Quit";
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << program.readAllStandardError().toStdString();
+  EXPECT_EQ(program.exitCode(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Program, ProgramOnADisplay, testing::Values(false, true),
+                         [](const auto& param) { return param.param ? "WithoutMainWindow" : "WithMainWindow"; });
 
 }  // namespace
 }  // namespace kolvane
