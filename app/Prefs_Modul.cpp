@@ -1,7 +1,7 @@
 #include "Prefs_Modul.h"
 
 #include "platform/Dialogs.h"
-#include "platform/SpecialFolder.h"
+#include "platform/UserFolders.h"
 #include "platform/Window.h"
 
 namespace kolvane::Prefs_Modul {

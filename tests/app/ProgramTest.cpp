@@ -184,8 +184,9 @@ TEST_P(ProgramOnADisplay, QuitFromTheMenuEndsItCleanly) {
   ASSERT_TRUE(test::PumpUntil([&] { return !display.Visible("Kolvane").isEmpty(); }, 10000));
   ASSERT_TRUE(display.Type("ctrl+q", "Kolvane"));
   ASSERT_TRUE(program.waitForFinished(10000)) << "still running after Quit";
-  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << program.readAllStandardError().toStdString();
-  EXPECT_EQ(program.exitCode(), 0);
+  const std::string said = program.readAllStandardError().toStdString();
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << said;
+  EXPECT_EQ(program.exitCode(), 0) << said;
 }
 
 INSTANTIATE_TEST_SUITE_P(Program, ProgramOnADisplay, testing::Values(false, true),

@@ -29,6 +29,7 @@ using test::ModalAnswerer;
 using test::ReadFile;
 using test::SeenDialog;
 using test::TempDir;
+using test::Tree;
 using test::WriteFile;
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
@@ -41,18 +42,6 @@ constexpr const char* kFinderInfo = "user.com.apple.FinderInfo";
 
 std::string Status(int done, int total) {
   return std::to_string(done) + " of " + std::to_string(total) + " (hit esc to stop)";
-}
-
-// Every entry below root, hidden ones included, as relative paths; folders end in "/".
-// Links are listed, not followed.
-Names Tree(const fs::path& root) {
-  Names names;
-  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
-    const bool folder = it->is_directory() && !it->is_symlink();
-    names.push_back(fs::relative(it->path(), root).native() + (folder ? "/" : ""));
-  }
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 // The regular files below root, as relative paths.

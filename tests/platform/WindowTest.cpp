@@ -1,15 +1,14 @@
 #include "platform/Window.h"
 
 #include <QLabel>
-#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
-#include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include "platform/Controls.h"
 #include "platform/FileType.h"
+#include "tests/support/Drop.h"
 #include "tests/support/Modal.h"
 #include "tests/support/Printers.h"
 #include "tests/support/TempDir.h"
@@ -207,20 +206,6 @@ TEST(TabPanels, PageControlsShowOnlyWithTheirPage) {
   w->Close();
 }
 
-void SendDrop(QWidget* target, const std::vector<std::string>& paths, bool* accepted = nullptr) {
-  QMimeData mime;
-  QList<QUrl> urls;
-  for (const std::string& p : paths) urls << QUrl::fromLocalFile(QString::fromStdString(p));
-  mime.setUrls(urls);
-  const QPoint at(target->width() / 2, target->height() / 2);
-  QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(target, &enter);
-  if (accepted) *accepted = enter.isAccepted();
-  if (!enter.isAccepted()) return;
-  QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(target, &drop);
-}
-
 TEST(TabPanels, DropsDeliverTheFirstItemOnceARegisteredTypeIsAccepted) {
   test::TempDir dir;
   test::WriteFile(dir / "a.txt", "a");
@@ -234,16 +219,12 @@ TEST(TabPanels, DropsDeliverTheFirstItemOnceARegisteredTypeIsAccepted) {
 
   const Ref<SampleWindow> w = OpenSample();
   QWidget* panel = w->ControlByName<TabPanel>("Panel")->Widget();
-  bool accepted = true;
-  SendDrop(panel, {(dir / "a.txt").string()}, &accepted);
-  EXPECT_FALSE(accepted);  // nothing registered yet
+  EXPECT_FALSE(test::DropPaths(panel, {dir / "a.txt"}));  // nothing registered yet
   w->ControlByName<TabPanel>("Panel")->AcceptFileDrop("text");
-  SendDrop(panel, {(dir / "b.txt").string(), (dir / "a.txt").string()}, &accepted);
-  EXPECT_TRUE(accepted);
+  EXPECT_TRUE(test::DropPaths(panel, {dir / "b.txt", dir / "a.txt"}));
   ASSERT_TRUE(w->dropped);
   EXPECT_EQ(w->dropped->FolderItem()->Name(), String("b.txt"));
-  SendDrop(panel, {dir.path().string()}, &accepted);  // folders too
-  EXPECT_TRUE(accepted);
+  EXPECT_TRUE(test::DropPaths(panel, {dir.path()}));  // folders too
   EXPECT_TRUE(w->dropped->FolderItem()->Directory());
   w->Close();
 }

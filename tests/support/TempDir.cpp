@@ -53,4 +53,15 @@ std::vector<std::string> ListNames(const std::filesystem::path& folder) {
   return names;
 }
 
+std::vector<std::string> Tree(const std::filesystem::path& root) {
+  std::vector<std::string> names;
+  for (auto it = std::filesystem::recursive_directory_iterator(root);
+       it != std::filesystem::recursive_directory_iterator(); ++it) {
+    const bool folder = it->is_directory() && !it->is_symlink();
+    names.push_back(std::filesystem::relative(it->path(), root).native() + (folder ? "/" : ""));
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 }  // namespace kolvane::test

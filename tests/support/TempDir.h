@@ -25,5 +25,8 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& path);
 // Names in a folder, sorted, hidden ones included.
 std::vector<std::string> ListNames(const std::filesystem::path& folder);
+// Every entry below root, hidden ones included, as sorted relative paths; folders end in
+// "/". Links are listed, not followed.
+std::vector<std::string> Tree(const std::filesystem::path& root);
 
 }  // namespace kolvane::test

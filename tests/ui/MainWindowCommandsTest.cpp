@@ -2,13 +2,9 @@
 // dialogs, drops on its tab panel and the Escape key, with real files in temporary folders.
 #include <QApplication>
 #include <QComboBox>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QMimeData>
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
-#include <QUrl>
 #include <algorithm>
 #include <deque>
 #include <filesystem>
@@ -22,6 +18,7 @@
 #include "app/FileTypes.h"
 #include "tests/support/Modal.h"
 #include "tests/support/Printers.h"
+#include "tests/support/Drop.h"
 #include "tests/support/TempDir.h"
 #include "ui/MainWindow.h"
 
@@ -36,6 +33,7 @@ using test::ModalAnswerer;
 using test::ReadFile;
 using test::SeenDialog;
 using test::TempDir;
+using test::Tree;
 using test::WriteFile;
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
@@ -55,16 +53,6 @@ Names TextsOf(const std::vector<SeenDialog>& seen) {
   Names out;
   for (const SeenDialog& d : seen) out.push_back(d.text);
   return out;
-}
-
-// Every entry below root as a relative path; folders end in "/".
-Names Tree(const fs::path& root) {
-  Names names;
-  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
-    names.push_back(fs::relative(it->path(), root).native() + (it->is_directory() ? "/" : ""));
-  }
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 // What the user can see and use, and what the window remembers.
@@ -164,20 +152,8 @@ class MainWindowTest : public testing::Test {
   // Drags the paths over the tab panel and drops them, as the desktop would; returns the
   // dialogs the drop showed.
   std::vector<SeenDialog> Drop(const std::vector<fs::path>& paths) {
-    QWidget* panel = WidgetOf("myPanel");
-    QMimeData mime;
-    QList<QUrl> urls;
-    for (const fs::path& p : paths) urls << QUrl::fromLocalFile(QString::fromStdString(p.string()));
-    mime.setUrls(urls);
-    // Below the tab titles, where no control of either page lies.
-    const QPoint at(panel->width() - 5, panel->height() - 5);
     ModalAnswerer answerer;
-    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(panel, &enter);
-    if (enter.isAccepted()) {
-      QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-      QApplication::sendEvent(panel, &drop);
-    }
+    test::DropPaths(WidgetOf("myPanel"), paths);
     return answerer.Seen();
   }
 

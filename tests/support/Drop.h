@@ -1,0 +1,14 @@
+// Drops files and folders on a widget the way the desktop does: a drag entering it, then
+// the drop, both carrying the paths as file URLs.
+#pragma once
+
+#include <QWidget>
+#include <filesystem>
+#include <vector>
+
+namespace kolvane::test {
+
+// Returns whether the widget took the drag in.
+bool DropPaths(QWidget* target, const std::vector<std::filesystem::path>& paths);
+
+}  // namespace kolvane::test
