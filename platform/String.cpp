@@ -94,6 +94,14 @@ void ReplaceByte(std::string& bytes, unsigned char from, unsigned char to) {
   }
 }
 
+// Whether two matches of the pattern can overlap: some proper start of it is also its end.
+bool OverlapsItself(std::string_view pattern) {
+  for (std::size_t k = 1; k < pattern.size(); ++k) {
+    if (pattern.substr(0, k) == pattern.substr(pattern.size() - k)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string String::ToUTF8() const {
@@ -250,7 +258,8 @@ String ReplaceAll(String s, const String& find, const String& replacement) {
 
   // Growing: count first, so the result needs one allocation at its final size or, when
   // the text's buffer has the room, none: then it is filled from the back, where the
-  // writes stay ahead of the reads.
+  // writes stay ahead of the reads. Matching from the back finds the same matches only
+  // when no two of them can overlap: "aa" in "aaa" is the first two letters, not the last.
   std::size_t hits = 0;
   for (std::size_t at = next(0); at != std::string::npos;
        at = at + from.size() >= n ? std::string::npos : next(at + from.size())) {
@@ -258,7 +267,7 @@ String ReplaceAll(String s, const String& find, const String& replacement) {
   }
   if (hits == 0) return String(std::move(bytes), enc);
   const std::size_t size = n + hits * (to.size() - from.size());
-  if (bytes.capacity() >= size) {
+  if (bytes.capacity() >= size && !OverlapsItself(from)) {
     bytes.resize(size);
     char* p = bytes.data();
     std::size_t end = n;  // source bytes not yet moved: [0, end)

@@ -1,5 +1,9 @@
 #include "platform/String.h"
 
+#include <random>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "tests/support/Printers.h"
@@ -85,6 +89,45 @@ TEST(StringFunctions, ReplaceAllGrowsWithinABufferThatHasRoom) {
     EXPECT_EQ(inPlace, tight) << find;
   }
   EXPECT_EQ(ReplaceAll(String("\na\n"), "\n", "\r\n"), String("\r\na\r\n"));
+}
+
+// The plain reading of "left to right without overlap", to check the fast paths against.
+std::string ReferenceReplaceAll(const std::string& text, const std::string& find, const std::string& replacement) {
+  std::string out;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (text.compare(i, find.size(), find) == 0) {
+      out += replacement;
+      i += find.size();
+    } else {
+      out += text[i++];
+    }
+  }
+  return out;
+}
+
+TEST(StringFunctions, ReplaceAllMatchesFromTheLeftWhateverRoomTheTextHas) {
+  std::mt19937 rng(11);
+  const std::vector<std::string> finds = {"aa", "aba", "ab", "a", "aaa", "\r\n", "\r\r"};
+  const std::vector<std::string> replacements = {"", "X", "XYZ", "XYZW", "a", "aaaa"};
+  for (int round = 0; round < 400; ++round) {
+    std::string text;
+    const std::size_t length = rng() % 24;
+    for (std::size_t i = 0; i < length; ++i) text += "ab\r\n"[rng() % 4];
+    const std::string& find = finds[rng() % finds.size()];
+    const std::string& replacement = replacements[rng() % replacements.size()];
+    const std::string expected = ReferenceReplaceAll(text, find, replacement);
+    std::string roomy;
+    roomy.reserve(text.size() * 4 + 16);
+    roomy.assign(text);
+    EXPECT_EQ(ReplaceAll(String(text), find, replacement).Bytes(), expected) << text << " / " << find;
+    EXPECT_EQ(ReplaceAll(String(std::move(roomy), Encodings::UTF8), find, replacement).Bytes(), expected)
+        << text << " / " << find;
+  }
+  std::string roomy;
+  roomy.reserve(64);
+  roomy.assign("aaa");
+  EXPECT_EQ(ReplaceAll(String(std::move(roomy), Encodings::UTF8), "aa", "XYZ"), String("XYZa"));
 }
 
 TEST(StringFunctions, ReplaceAllKeepsTheTextsEncoding) {
