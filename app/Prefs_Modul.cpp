@@ -67,7 +67,8 @@ void Prefs_WriteToFile() {
   try {
     const Ref<FolderItem> file = PreferencesFile();
     if (!file) return;
-    const Ref<TextOutputStream> out = file->CreateTextFile();
+    // A preferences file kept elsewhere behind a link stays there.
+    const Ref<TextOutputStream> out = file->CreateTextFile(LinkAtName::WriteThrough);
     const std::int32_t n = Prefs_Values->Count();
     if (!out) return;
     for (std::int32_t i = 0; i < n; ++i) {

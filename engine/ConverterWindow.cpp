@@ -40,8 +40,11 @@ String ConverterWindow::ApplyChoices(String text) {
   return text;
 }
 
-void ConverterWindow::WriteConverted(const Ref<FolderItem>& out, const String& text, const String& type,
-                                     const String& creator) {
+void ConverterWindow::WriteConverted(const Ref<FolderItem>& source, const Ref<FolderItem>& out, const String& text,
+                                     const String& type, const String& creator) {
+  // An output that is its source under another name or path (a link, a linked folder)
+  // would put the copy over its original.
+  if (out->IsSameItemAs(*source)) throw IOException("the output is the source");
   const Ref<TextOutputStream> stream = out->CreateTextFile();
   out->SetMacCreator(creator);
   out->SetMacType(type);
@@ -60,12 +63,29 @@ Ref<FolderItem> ConverterWindow::p_ConvertSingleFile(Ref<FolderItem> file) {
 
     text = ApplyChoices(std::move(text));
     const Ref<FolderItem> out = file->Parent()->Child(ConvertedFileName(file->Name()));
-    WriteConverted(out, text, type, creator);
+    WriteConverted(file, out, text, type, creator);
     return out;
   } catch (...) {
     MsgBox("application error in ConvertSingleFile");
     return nullptr;
   }
+}
+
+ConverterWindow::RunOutputScope::RunOutputScope(ConverterWindow& window, const Ref<FolderItem>& source,
+                                                const Ref<FolderItem>& target)
+    : window_(window), saved_(window.runOutput_) {
+  window.runOutput_ = source && target ? target->Child(source->Name() + "_Converted") : nullptr;
+}
+
+ConverterWindow::RunOutputScope::~RunOutputScope() { window_.runOutput_ = saved_; }
+
+ConverterWindow::ConversionGuard::ConversionGuard(ConverterWindow& window)
+    : window_(window), refused_(window.conversionUnderWay_) {
+  window.conversionUnderWay_ = true;
+}
+
+ConverterWindow::ConversionGuard::~ConversionGuard() {
+  if (!refused_) window_.conversionUnderWay_ = false;
 }
 
 void ConverterWindow::p_CountItems(Ref<FolderItem> folder) {
@@ -88,16 +108,10 @@ void ConverterWindow::p_CountItems(Ref<FolderItem> folder) {
 }
 
 void ConverterWindow::p_Convert(Ref<FolderItem> source, Ref<FolderItem> target) {
-  // A run started during another run's yields has its own output folder.
-  struct RestoreRunOutput {
-    Ref<FolderItem>& slot;
-    Ref<FolderItem> saved;
-    ~RestoreRunOutput() { slot = saved; }
-  } restore{runOutput_, runOutput_};
+  // The output folder is known before the count, so that a target inside the source
+  // tree is neither counted nor walked into.
+  const RunOutputScope output(*this, source, target);
   try {
-    // The output folder is known before the count, so that a target inside the source
-    // tree is neither counted nor walked into.
-    if (source && target) runOutput_ = target->Child(source->Name() + "_Converted");
     ItemCount = 0;
     p_CountItems(source);
     StatusBar()->SetMaximum(ItemCount);
@@ -130,13 +144,15 @@ void ConverterWindow::p_ConvertSubFolder(Ref<FolderItem> source, Ref<FolderItem>
 }
 
 void ConverterWindow::ConvertItems(const Ref<FolderItem>& source, const Ref<FolderItem>& out) {
+  // The run's own output met in the tree is copied as an empty folder, never entered.
+  if (IsRunOutput(*source)) return;
   const std::int32_t n = source->Count();
   for (std::int32_t i = 1; i <= n; ++i) {
     if (Keyboard::AsyncKeyDown(53)) break;  // Escape
     const Ref<FolderItem> item = source->Item(i);
     if (item && item->Visible()) {
       if (item->Directory()) {
-        if (!IsRunOutput(*item)) p_ConvertSubFolder(item, out);
+        p_ConvertSubFolder(item, out);
       } else {
         p_ConvertFile(item, out);
       }
@@ -159,10 +175,7 @@ void ConverterWindow::p_ConvertFile(Ref<FolderItem> source, Ref<FolderItem> targ
 
     text = ApplyChoices(std::move(text));
     const Ref<FolderItem> out = targetFolder->Child(source->Name());
-    // An output folder that is the source's own folder under another path (a link)
-    // would put the copy over its original.
-    if (out->IsSameItemAs(*source)) throw IOException("output is the source");
-    WriteConverted(out, text, type, creator);
+    WriteConverted(source, out, text, type, creator);
 
     StatusBar()->SetValue(StatusBar()->Value() + 1);
     StatusText()->SetText(Str(StatusBar()->Value()) + " of " + Str(ItemCount) + " (hit esc to stop)");

@@ -47,6 +47,37 @@ class ConverterWindow : public Window {
   // Lets the user choose the target folder.
   void p_SetTargetFolder();
 
+  // Walks leave out the output folder that a run of source into target writes, while the
+  // scope lives, so that a target inside the source tree is neither counted nor entered:
+  // the count shown before a run is the run's own.
+  class RunOutputScope {
+   public:
+    RunOutputScope(ConverterWindow& window, const Ref<FolderItem>& source, const Ref<FolderItem>& target);
+    ~RunOutputScope();
+    RunOutputScope(const RunOutputScope&) = delete;
+    RunOutputScope& operator=(const RunOutputScope&) = delete;
+
+   private:
+    ConverterWindow& window_;
+    Ref<FolderItem> saved_;
+  };
+
+  // Marks a conversion under way while it lives, unless one already is: then it is
+  // refused, and the caller starts nothing. A run yields to the user's input, and a
+  // second run inside it would convert files twice.
+  class ConversionGuard {
+   public:
+    explicit ConversionGuard(ConverterWindow& window);
+    ~ConversionGuard();
+    ConversionGuard(const ConversionGuard&) = delete;
+    ConversionGuard& operator=(const ConversionGuard&) = delete;
+    bool Refused() const { return refused_; }
+
+   private:
+    ConverterWindow& window_;
+    bool refused_;
+  };
+
   // The controls the conversion reads and writes.
   Ref<PopupMenu> SourcePop() const { return ControlByName<PopupMenu>("SourcePop"); }
   Ref<PopupMenu> TargetPop() const { return ControlByName<PopupMenu>("TargetPop"); }
@@ -60,9 +91,10 @@ class ConverterWindow : public Window {
  private:
   // The user's choices applied to a text: the encodings, then the line breaks if asked.
   String ApplyChoices(String text);
-  // Writes the text as the file out, with the type and creator codes given.
-  void WriteConverted(const Ref<FolderItem>& out, const String& text, const String& type,
-                      const String& creator);
+  // Writes the text converted from source as the file out, with the type and creator
+  // codes given.
+  void WriteConverted(const Ref<FolderItem>& source, const Ref<FolderItem>& out, const String& text,
+                      const String& type, const String& creator);
   // The loop over one folder's entries, the same at every level.
   void ConvertItems(const Ref<FolderItem>& source, const Ref<FolderItem>& out);
   // Whether the folder is the output folder of the run under way: a target inside the
@@ -70,6 +102,7 @@ class ConverterWindow : public Window {
   bool IsRunOutput(const FolderItem& folder) const;
 
   Ref<FolderItem> runOutput_;
+  bool conversionUnderWay_ = false;
 };
 
 }  // namespace kolvane

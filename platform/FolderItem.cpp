@@ -14,16 +14,31 @@
 
 namespace kolvane {
 
-// A file being written: the temporary sibling, or none while the file has no name yet,
-// and where it goes when the stream closes.
+// How a file is being written, and where it goes when the stream closes.
 struct PendingOutput {
+  enum class Way {
+    Unnamed,    // a file without a name yet, linked to its name once whole
+    Temporary,  // a hidden temporary sibling, renamed to the name once whole
+    InPlace,    // the existing file itself, cut to the new length once written
+  };
   int fd = -1;
+  Way way = Way::Unnamed;
   std::string temp;
   std::string final;
   bool open = false;
-  // The type and creator attribute as set through this stream: the temporary file is
-  // new, so it starts with none, and setting the codes needs no read of it.
+  std::uint64_t written = 0;
+  // The type and creator attribute as set through this stream. A new file starts with
+  // none, so setting the codes needs no read of it; a file written in place keeps its
+  // own until the new content stands.
   std::string finderInfo;
+  bool finderInfoSet = false;
+};
+
+// A folder on the way down a walk, by device and inode, and the one above it.
+struct WalkStep {
+  dev_t dev;
+  ino_t ino;
+  std::shared_ptr<const WalkStep> up;
 };
 
 namespace {
@@ -49,6 +64,55 @@ std::string ErrnoText(const char* what, const std::string& p) {
 
 bool StatOf(const std::filesystem::path& p, struct stat& st) { return ::stat(p.c_str(), &st) == 0; }
 
+bool MayWrite(const std::string& p) { return ::faccessat(AT_FDCWD, p.c_str(), W_OK, AT_EACCESS) == 0; }
+
+bool OnTheWay(const WalkStep* step, const struct stat& st) {
+  for (; step; step = step->up.get()) {
+    if (step->dev == st.st_dev && step->ino == st.st_ino) return true;
+  }
+  return false;
+}
+
+// The folders that hold the open folder, from the top of the file system down to its
+// parent, as steps of a way down.
+std::shared_ptr<const WalkStep> StepsAbove(int folder) {
+  std::vector<struct stat> up;  // nearest first
+  struct stat here;
+  if (::fstat(folder, &here) != 0) return nullptr;
+  int current = folder;
+  for (int depth = 0; depth < 4096; ++depth) {
+    const int parent = ::openat(current, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (current != folder) ::close(current);
+    current = parent;
+    struct stat st;
+    if (parent < 0 || ::fstat(parent, &st) != 0) break;
+    if (st.st_dev == here.st_dev && st.st_ino == here.st_ino) break;  // the top
+    up.push_back(st);
+    here = st;
+  }
+  if (current >= 0 && current != folder) ::close(current);
+  std::shared_ptr<const WalkStep> steps;
+  for (auto it = up.rbegin(); it != up.rend(); ++it) {
+    steps = std::make_shared<const WalkStep>(WalkStep{it->st_dev, it->st_ino, steps});
+  }
+  return steps;
+}
+
+// The file a chain of symbolic links names, which need not exist; the path itself when
+// it is no link.
+std::string FollowLinks(std::string p) {
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
+    std::string target(static_cast<std::size_t>(PATH_MAX), '\0');
+    const ssize_t n = ::readlink(p.c_str(), target.data(), target.size());
+    if (n <= 0) return p;
+    target.resize(static_cast<std::size_t>(n));
+    p = target.front() == '/' ? target : p.substr(0, p.rfind('/') + 1) + target;
+  }
+  return p;
+}
+
 // Files opened with O_TMPFILE are used only where /proc is there to name them, should the
 // kernel not let them be named directly.
 bool CanNameUnnamedFiles() {
@@ -56,10 +120,9 @@ bool CanNameUnnamedFiles() {
   return can;
 }
 
-std::string ReadFinderInfo(const PendingOutput* pending, const std::filesystem::path& p) {
+std::string ReadFinderInfo(const std::string& p) {
   char buf[kFinderInfoSize];
-  const ssize_t n = pending ? ::fgetxattr(pending->fd, kFinderInfo, buf, sizeof buf)
-                            : ::getxattr(p.c_str(), kFinderInfo, buf, sizeof buf);
+  const ssize_t n = ::getxattr(p.c_str(), kFinderInfo, buf, sizeof buf);
   if (n <= 0) return std::string();
   return std::string(buf, static_cast<std::size_t>(n));
 }
@@ -143,22 +206,38 @@ bool FolderItem::Directory() const {
 
 std::int32_t FolderItem::Count() {
   listing_.emplace();
-  if (viaLink_) return 0;
-  DIR* dir = ::opendir(path_.c_str());
-  if (!dir) {
+  step_.reset();
+  const int fd = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return 0;
+    throw IOException(ErrnoText("cannot list", path_.native()));
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    const int err = errno;
+    ::close(fd);
+    errno = err;
+    throw IOException(ErrnoText("cannot list", path_.native()));
+  }
+  // A folder already on the way down, or one that holds the first folder listed (a link
+  // to it, or to one of its parents), would lead the walk round in a circle.
+  if (above_ && OnTheWay(above_.get(), st)) {
+    ::close(fd);
+    return 0;
+  }
+  step_ = std::make_shared<const WalkStep>(WalkStep{st.st_dev, st.st_ino, above_ ? above_ : StepsAbove(fd)});
+  DIR* dir = ::fdopendir(fd);
+  if (!dir) {
+    const int err = errno;
+    ::close(fd);
+    errno = err;
     throw IOException(ErrnoText("cannot list", path_.native()));
   }
   errno = 0;
   while (const dirent* e = ::readdir(dir)) {
     const char* n = e->d_name;
     if (std::strcmp(n, ".") == 0 || std::strcmp(n, "..") == 0) continue;
-    bool link = e->d_type == DT_LNK;
-    if (e->d_type == DT_UNKNOWN) {
-      struct stat st;
-      link = ::lstat(PathOf(n).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-    }
-    listing_->push_back(Entry{n, link});
+    listing_->emplace_back(n);
   }
   const int err = errno;
   ::closedir(dir);
@@ -166,24 +245,22 @@ std::int32_t FolderItem::Count() {
     errno = err;
     throw IOException(ErrnoText("cannot list", path_.native()));
   }
-  std::sort(listing_->begin(), listing_->end(),
-            [](const Entry& a, const Entry& b) { return a.name < b.name; });
+  std::sort(listing_->begin(), listing_->end());
   return static_cast<std::int32_t>(listing_->size());
 }
 
 Ref<FolderItem> FolderItem::Item(std::int32_t index) {
   if (!listing_) Count();
   if (index < 1 || static_cast<std::size_t>(index) > listing_->size()) return nullptr;
-  const Entry& e = (*listing_)[static_cast<std::size_t>(index) - 1];
-  auto item = New<FolderItem>(PathOf(e.name));
-  item->viaLink_ = e.viaLink;
+  auto item = New<FolderItem>(PathOf((*listing_)[static_cast<std::size_t>(index) - 1]));
+  item->above_ = step_;
   return item;
 }
 
 void FolderItem::ReadCodes() const {
   if (codes_) return;
   const auto pending = pending_.lock();
-  codes_ = ReadFinderInfo(pending && pending->open ? pending.get() : nullptr, path_);
+  codes_ = pending && pending->open ? pending->finderInfo : ReadFinderInfo(path_.native());
 }
 
 String FolderItem::MacType() const {
@@ -200,22 +277,29 @@ void FolderItem::SetMacType(const String& code) { WriteCode(0, code); }
 void FolderItem::SetMacCreator(const String& code) { WriteCode(4, code); }
 
 void FolderItem::WriteCode(std::size_t offset, const String& code) {
+  // Codes are not set on what stands at a name where the file could not be created.
+  if (creationFailed_) throw IOException("no file was created at " + path_.native());
   const auto pending = pending_.lock();
   PendingOutput* out = pending && pending->open ? pending.get() : nullptr;
-  std::string info = out ? out->finderInfo : ReadFinderInfo(nullptr, path_);
+  std::string info = out ? out->finderInfo : ReadFinderInfo(path_.native());
   // A file without codes stays without the attribute when no code is given.
   if (info.empty() && code.IsEmpty()) return;
   info.resize(kFinderInfoSize, '\0');
   std::string bytes = code.Bytes().substr(0, 4);
   bytes.resize(4, '\0');
   info.replace(offset, 4, bytes);
+  codes_.reset();
+  if (out && out->way == PendingOutput::Way::InPlace) {
+    out->finderInfo = info;  // set once the new content stands
+    out->finderInfoSet = true;
+    return;
+  }
   // File systems without user attributes keep no codes; that is not an error.
   if (out) {
     if (::fsetxattr(out->fd, kFinderInfo, info.data(), info.size(), 0) == 0) out->finderInfo = info;
   } else {
     ::setxattr(path_.c_str(), kFinderInfo, info.data(), info.size(), 0);
   }
-  codes_.reset();
 }
 
 Ref<TextInputStream> FolderItem::OpenAsTextFile() const {
@@ -233,35 +317,51 @@ Ref<TextInputStream> FolderItem::OpenAsTextFile() const {
   return New<TextInputStream>(fd, static_cast<std::uint64_t>(st.st_size));
 }
 
-Ref<TextOutputStream> FolderItem::CreateTextFile() {
+Ref<TextOutputStream> FolderItem::CreateTextFile(LinkAtName atLink) {
+  creationFailed_ = true;
   if (IsRoot()) return nullptr;
-  mode_t mode = DefaultFileMode();
-  struct stat st;
-  const bool exists = ::lstat(path_.c_str(), &st) == 0;
-  if (exists) {
-    if (S_ISDIR(st.st_mode)) return nullptr;
-    if (S_ISREG(st.st_mode)) mode = st.st_mode & 07777;  // a replaced file keeps its mode
-  }
-  const std::string& final = path_.native();
+  const std::string final = atLink == LinkAtName::WriteThrough ? FollowLinks(path_.native()) : path_.native();
   const std::string folder = final.substr(0, final.rfind('/') + 1);
+  struct stat st;
+  const bool exists = ::lstat(final.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) return nullptr;
+  const bool regular = exists && S_ISREG(st.st_mode);
+  if (regular && !MayWrite(final)) return nullptr;  // write-protected: left alone
+
   auto pending = std::make_shared<PendingOutput>();
-  // A new file is written without a name and linked to its name once whole: one entry
-  // added to the folder, where a temporary one would be added, then renamed. Where the
-  // file system has no unnamed files, or a file is replaced, it is the temporary sibling.
+  pending->final = final;
+  // A new file is written without a name and linked to it once whole: one entry added to
+  // the folder, where a temporary one would be added, then renamed. A file replaced, or
+  // one on a file system without unnamed files, goes through a temporary sibling.
   int fd = -1;
   if (!exists && CanNameUnnamedFiles()) fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
   if (fd < 0) {
     std::string temp = folder + ".kolvane-XXXXXX";
     fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    ::fchmod(fd, mode);
-    pending->temp = std::move(temp);
+    if (fd >= 0) {
+      ::fchmod(fd, regular ? st.st_mode & 07777 : DefaultFileMode());
+      pending->way = PendingOutput::Way::Temporary;
+      pending->temp = std::move(temp);
+    } else if (regular && (errno == EACCES || errno == EPERM)) {
+      // A folder the user may not write, a file the user may: written where it stands.
+      fd = ::open(final.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+      if (fd < 0) return nullptr;
+      struct stat opened;
+      if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        ::close(fd);
+        return nullptr;
+      }
+      pending->way = PendingOutput::Way::InPlace;
+      pending->finderInfo = ReadFinderInfo(final);
+    } else {
+      return nullptr;
+    }
   }
   pending->fd = fd;
-  pending->final = final;
   pending->open = true;
   pending_ = pending;
   codes_.reset();
+  creationFailed_ = false;
   return New<TextOutputStream>(std::move(pending));
 }
 
@@ -419,6 +519,38 @@ void Discard(PendingOutput& p) {
   p.open = false;
 }
 
+// Whether what came to stand at an unnamed output's name while it was written may be
+// replaced: no folder, and no file the user may not write. A replaced file's permission
+// bits pass to the new one.
+bool MayReplace(PendingOutput& p) {
+  struct stat st;
+  if (::lstat(p.final.c_str(), &st) != 0) return true;  // gone meanwhile
+  if (S_ISDIR(st.st_mode)) {
+    errno = EISDIR;
+    return false;
+  }
+  if (S_ISREG(st.st_mode)) {
+    if (!MayWrite(p.final)) {
+      errno = EACCES;
+      return false;
+    }
+    ::fchmod(p.fd, st.st_mode & 07777);
+  }
+  return true;
+}
+
+// A file written where it stands ends at the new text, and takes its codes only then.
+void CloseInPlace(PendingOutput& p) {
+  p.open = false;
+  const bool cut = ::ftruncate(p.fd, static_cast<off_t>(p.written)) == 0;
+  const int err = errno;
+  if (cut && p.finderInfoSet) ::fsetxattr(p.fd, kFinderInfo, p.finderInfo.data(), p.finderInfo.size(), 0);
+  if (::close(p.fd) != 0 || !cut) {
+    errno = cut ? errno : err;
+    throw IOException(ErrnoText("cannot write", p.final));
+  }
+}
+
 void WriteFully(int fd, const char* data, std::size_t size) {
   while (size > 0) {
     const ssize_t n = ::write(fd, data, size);
@@ -443,6 +575,7 @@ TextOutputStream::~TextOutputStream() {
 void TextOutputStream::Flush() {
   if (buffer_.empty()) return;
   WriteFully(pending_->fd, buffer_.data(), buffer_.size());
+  pending_->written += buffer_.size();
   buffer_.clear();
 }
 
@@ -455,6 +588,7 @@ void TextOutputStream::Write(const String& text) {
   }
   Flush();
   WriteFully(pending_->fd, bytes.data(), bytes.size());
+  pending_->written += bytes.size();
 }
 
 void TextOutputStream::WriteLine(const String& text) {
@@ -471,24 +605,28 @@ void TextOutputStream::Close() {
     Discard(p);
     throw;
   }
-  if (p.temp.empty()) {
-    if (LinkUnnamed(p.fd, p.final) == 0) {
-      p.open = false;
-      if (::close(p.fd) != 0) {
-        const int err = errno;
-        ::unlink(p.final.c_str());  // it may not be whole
-        errno = err;
-        throw IOException(ErrnoText("cannot write", p.final));
+  switch (p.way) {
+    case PendingOutput::Way::InPlace: CloseInPlace(p); return;
+    case PendingOutput::Way::Unnamed:
+      if (LinkUnnamed(p.fd, p.final) == 0) {
+        p.open = false;
+        if (::close(p.fd) != 0) {
+          const int err = errno;
+          ::unlink(p.final.c_str());  // it may not be whole
+          errno = err;
+          throw IOException(ErrnoText("cannot write", p.final));
+        }
+        return;
       }
-      return;
-    }
-    // Something stands at the name by now: it is replaced, as any file is.
-    if (errno != EEXIST || !LinkUnderTemporaryName(p)) {
-      const int err = errno;
-      Discard(p);
-      errno = err;
-      throw IOException(ErrnoText("cannot replace", p.final));
-    }
+      // Something came to stand at the name meanwhile.
+      if (errno != EEXIST || !MayReplace(p) || !LinkUnderTemporaryName(p)) {
+        const int err = errno;
+        Discard(p);
+        errno = err;
+        throw IOException(ErrnoText("cannot replace", p.final));
+      }
+      break;
+    case PendingOutput::Way::Temporary: break;
   }
   p.open = false;
   if (::close(p.fd) != 0) {

@@ -18,6 +18,11 @@ class TextInputStream;
 class TextOutputStream;
 class Picture;
 struct PendingOutput;
+struct WalkStep;
+
+// What CreateTextFile does with a symbolic link standing at the name: replace the link
+// with the new file, or write the file the link names, in that file's own folder.
+enum class LinkAtName { Replace, WriteThrough };
 
 // A file or folder by its path. It may name an item that does not exist (yet). Names are
 // the file system's bytes, unchanged, so a name that is not valid UTF-8 still round-trips.
@@ -44,9 +49,11 @@ class FolderItem {
   bool Directory() const;
 
   // Number of entries of a folder, 0 for anything else. Reading it lists the folder;
-  // Item() numbers the entries of that listing from 1, ordered by name. A folder reached
-  // through a symbolic link inside a listing is not entered: it counts no entries.
-  // Raises IOException when the folder exists but cannot be listed.
+  // Item() numbers the entries of that listing from 1, ordered by name. Folders reached
+  // through a listing, symbolic links to folders included, are entered like any folder,
+  // except one that would make the walk go round: a folder already on the way down from
+  // the first folder listed, or one that holds that first folder. Such a folder counts
+  // no entries. Raises IOException when the folder exists but cannot be listed.
   std::int32_t Count();
   // The entry at index (1 to Count), or none outside that range.
   Ref<FolderItem> Item(std::int32_t index);
@@ -62,11 +69,14 @@ class FolderItem {
   // A stream over the file's bytes, or none when it is not a regular file that can be
   // opened for reading (a folder, a FIFO or a device is never opened).
   Ref<TextInputStream> OpenAsTextFile() const;
-  // A stream that replaces the file when it is closed, or none when it cannot be created.
-  // The bytes go to a file without a name (or a hidden temporary sibling) that takes the
-  // name when the stream closes, so the file is written whole or not at all; a symbolic
-  // link standing at the name is replaced, not written through.
-  Ref<TextOutputStream> CreateTextFile();
+  // A stream that creates or replaces the file, or none when it cannot be created. A new
+  // file, or one replacing a file the user may write in a folder the user may write, is
+  // written without a name (or as a hidden temporary sibling) and takes the name when the
+  // stream closes, so it is written whole or not at all, and a replaced file keeps its
+  // permission bits. A file the user may not write is never replaced: the stream fails.
+  // A file the user may write in a folder the user may not write is written in place.
+  // Codes set while the stream is open arrive with the finished file.
+  Ref<TextOutputStream> CreateTextFile(LinkAtName atLink = LinkAtName::Replace);
   // Creates the folder; an existing item is left as it is. The outcome is not reported.
   void CreateAsFolder();
   // The picture in the file, or none when it cannot be read as one.
@@ -76,10 +86,6 @@ class FolderItem {
   bool IsSameItemAs(const FolderItem& other) const;
 
  private:
-  struct Entry {
-    std::string name;
-    bool viaLink;
-  };
   std::filesystem::path PathOf(std::string_view name) const;
   bool IsRoot() const;
   // The name as the path holds it; empty at the root.
@@ -88,10 +94,14 @@ class FolderItem {
   void WriteCode(std::size_t offset, const String& code);
 
   std::filesystem::path path_;
-  bool viaLink_ = false;  // reached as a symbolic link inside a listing
-  std::optional<std::vector<Entry>> listing_;
+  std::optional<std::vector<std::string>> listing_;
+  // For an item reached through a listing: the folders above it on the way down.
+  std::shared_ptr<const WalkStep> above_;
+  // For a listed folder: itself as a step of the way down, handed to its entries.
+  std::shared_ptr<const WalkStep> step_;
   mutable std::optional<std::string> codes_;  // the 8 bytes of type and creator
   std::weak_ptr<PendingOutput> pending_;      // an output stream still writing this item
+  bool creationFailed_ = false;               // the last CreateTextFile gave none
 };
 
 class TextInputStream {

@@ -288,6 +288,8 @@ void MainWindow::TargetDirSelectBtn_Action() {
 
 void MainWindow::ConvertSingleBtn_Action() {
   try {
+    const ConversionGuard conversion(*this);
+    if (conversion.Refused()) return;
     if (!SourceFile) return;
     const Ref<FolderItem> result = p_ConvertSingleFile(SourceFile);
     if (result && result->Exists()) {
@@ -299,9 +301,14 @@ void MainWindow::ConvertSingleBtn_Action() {
 }
 
 void MainWindow::ConvertBatchBtn_Action() {
+  const ConversionGuard conversion(*this);
+  if (conversion.Refused()) return;
   StatusBar()->SetValue(0);
   ItemCount = 0;
-  p_CountItems(SourceFolder);
+  {
+    const RunOutputScope output(*this, SourceFolder, TargetFolder);
+    p_CountItems(SourceFolder);
+  }
   StatusBar()->SetMaximum(ItemCount);
   StatusText()->SetText(Str(StatusBar()->Value()) + " of " + Str(ItemCount));
   p_Convert(SourceFolder, TargetFolder);
@@ -310,6 +317,8 @@ void MainWindow::ConvertBatchBtn_Action() {
 
 void MainWindow::myPanel_DropObject(Ref<DragItem> item, std::int32_t) {
   try {
+    const ConversionGuard conversion(*this);
+    if (conversion.Refused()) return;
     const Ref<FolderItem> dropped = item->FolderItem();
     if (!dropped) return;
     if (dropped->Directory()) {

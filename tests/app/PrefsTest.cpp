@@ -169,17 +169,55 @@ TEST_F(Prefs, AnUnreadableFileLeavesTheMapEmptyAndQuiet) {
   EXPECT_TRUE(answerer.Seen().empty());
 }
 
-TEST_F(Prefs, AnUnwritableFolderLeavesTheFileAsItWas) {
-  KOLVANE_SKIP_IF_ROOT();
-  WriteFile(File(), "a\t1\n");
+// The user's own arrangements of the file stay: a file kept elsewhere behind a link, a
+// file in a folder the user may not write, a file the user has write-protected.
+TEST_F(Prefs, ALinkedFileIsRewrittenWhereItLives) {
+  const test::TempDir dotfiles;
+  WriteFile(dotfiles / "kolvane.txt", "a\t1\n");
+  std::filesystem::create_symlink(dotfiles / "kolvane.txt", File());
   ASSERT_TRUE(Prefs_Initialize());
-  ::chmod(config.path().c_str(), 0555);
+  EXPECT_EQ(Prefs_GetValue("a"), String("1"));
   Prefs_PutValue("b", "2");
   ModalAnswerer answerer;
   Prefs_WriteToFile();
   EXPECT_TRUE(answerer.Seen().empty());
+  EXPECT_TRUE(std::filesystem::is_symlink(File()));
+  EXPECT_EQ(ReadFile(dotfiles / "kolvane.txt"), "a\t1\nb\t2\n");
+  EXPECT_EQ(test::ListNames(dotfiles.path()), std::vector<std::string>{"kolvane.txt"});
+  EXPECT_EQ(test::ListNames(config.path()), std::vector<std::string>{"Kolvane_Prefs.txt"});
+
+  // A link whose file is missing makes the file there at the first start.
+  std::filesystem::remove(dotfiles / "kolvane.txt");
+  EXPECT_TRUE(Prefs_Initialize());
+  EXPECT_TRUE(std::filesystem::is_symlink(File()));
+  EXPECT_EQ(ReadFile(dotfiles / "kolvane.txt"), "");
+}
+
+TEST_F(Prefs, AWritableFileInAFolderTheUserMayNotWriteIsRewrittenInPlace) {
+  KOLVANE_SKIP_IF_ROOT();
+  WriteFile(File(), "a\t1\nlonger\tthan what follows\n");
+  ASSERT_TRUE(Prefs_Initialize());
+  Prefs_Values->Clear();
+  Prefs_PutValue("b", "2");
+  ::chmod(config.path().c_str(), 0555);
+  ModalAnswerer answerer;
+  Prefs_WriteToFile();
   ::chmod(config.path().c_str(), 0755);
+  EXPECT_TRUE(answerer.Seen().empty());
+  EXPECT_EQ(ReadFile(File()), "b\t2\n");
+}
+
+TEST_F(Prefs, AWriteProtectedFileIsLeftAsItIsQuietly) {
+  KOLVANE_SKIP_IF_ROOT();
+  WriteFile(File(), "a\t1\n");
+  ::chmod(File().c_str(), 0444);
+  ASSERT_TRUE(Prefs_Initialize());
+  Prefs_PutValue("b", "2");
+  ModalAnswerer answerer;
+  Prefs_WriteToFile();
+  EXPECT_TRUE(answerer.Seen().empty());
   EXPECT_EQ(ReadFile(File()), "a\t1\n");
+  EXPECT_EQ(test::ListNames(config.path()), std::vector<std::string>{"Kolvane_Prefs.txt"});
 }
 
 }  // namespace

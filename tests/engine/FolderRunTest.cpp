@@ -1,7 +1,6 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <QTest>
@@ -14,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/Codes.h"
 #include "tests/support/EngineWindow.h"
 #include "tests/support/Modal.h"
 #include "tests/support/Printers.h"
@@ -24,6 +24,8 @@ namespace kolvane {
 namespace {
 
 using test::Answer;
+using test::CodesOf;
+using test::SetCodes;
 using test::ListNames;
 using test::ModalAnswerer;
 using test::ReadFile;
@@ -38,7 +40,6 @@ constexpr const char* kNotice = "Conversion done successfull.";
 constexpr const char* kFileError = "application error in p_ConvertFile";
 constexpr const char* kLevelError = "Exception p_RenameItems";
 constexpr const char* kCountError = "Exception p_CountItems";
-constexpr const char* kFinderInfo = "user.com.apple.FinderInfo";
 
 std::string Status(int done, int total) {
   return std::to_string(done) + " of " + std::to_string(total) + " (hit esc to stop)";
@@ -55,20 +56,6 @@ std::set<std::string> FilesBelow(const fs::path& root) {
     }
   }
   return files;
-}
-
-// Type then creator, as the Finder keeps them; false where the file system keeps no
-// user attributes.
-bool SetCodes(const fs::path& file, const std::string& typeAndCreator) {
-  std::string info = typeAndCreator;
-  info.resize(32, '\0');
-  return ::setxattr(file.c_str(), kFinderInfo, info.data(), info.size(), 0) == 0;
-}
-
-std::string CodesOf(const fs::path& file) {
-  char buf[32];
-  const ssize_t n = ::getxattr(file.c_str(), kFinderInfo, buf, sizeof buf);
-  return n <= 0 ? std::string() : std::string(buf, std::min<ssize_t>(n, 8));
 }
 
 void MakeFifo(const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }
@@ -516,20 +503,27 @@ TEST_F(FolderRunEscape, PressedWhileAnsweringAFailureStopsTheRun) {
 // being walked; the run must not walk into its own output, and must end.
 class TargetInsideSource : public FolderRun, public testing::WithParamInterface<const char*> {};
 
+// The output met in the walk is copied as an empty folder and never entered, neither by
+// the count nor by the walk, also when a second run finds it full.
 TEST_P(TargetInsideSource, NeverWalksIntoItsOwnOutput) {
   fs::create_directories(source / "sub" / "deeper");
   WriteFile(source / "a.txt", "a\r");
   WriteFile(source / "sub" / "b.txt", "b\r");
-  const fs::path into = source / GetParam();
+  const std::string at = GetParam();
+  const fs::path into = source / at;
   const fs::path copy = into / "Docs_Converted";
+  const std::string mirror = (at.empty() ? "" : at + "/") + "Docs_Converted/";
+  Names expected = {"a.txt", "sub/", "sub/b.txt", "sub/deeper/"};
+  expected.push_back(mirror);
+  std::sort(expected.begin(), expected.end());
   for (int pass = 1; pass <= 2; ++pass) {
     SCOPED_TRACE(pass);
     const auto seen = Run(source, into);
     EXPECT_EQ(Texts(seen), Names{kNotice});
     EXPECT_EQ(ReadFile(copy / "a.txt"), "a\n");
     EXPECT_EQ(ReadFile(copy / "sub" / "b.txt"), "b\n");
-    EXPECT_FALSE(fs::exists(copy / "Docs_Converted"));
-    EXPECT_EQ(FilesBelow(copy).size(), 2u);
+    EXPECT_EQ(Tree(copy), expected);
+    EXPECT_EQ(window->StatusText()->Text(), String(Status(2, 2)));
   }
   EXPECT_EQ(ReadFile(source / "a.txt"), "a\r");
 }
@@ -657,22 +651,34 @@ TEST_F(FolderRun, NoSourceIsReportedByTheCountingAndByTheRun) {
 
 // ---- Links and files that are not plain files
 
-TEST_F(FolderRun, ReadsThroughFileLinksAndCopiesFolderLinksEmpty) {
+// Linked folders are copied as real folders and converted like any other, unless they
+// would lead the walk round: those are created empty. The count shown is the count done.
+TEST_F(FolderRun, EntersLinkedFoldersButNeverGoesRound) {
   fs::create_directories(dir / "elsewhere" / "inner");
   WriteFile(dir / "elsewhere" / "far.txt", "far\r");
-  WriteFile(dir / "elsewhere" / "inner" / "deep.txt", "deep");
+  WriteFile(dir / "elsewhere" / "inner" / "deep.txt", "deep\r");
+  WriteFile(dir / "elsewhere" / ".hidden.txt", "hidden");
   WriteFile(source / "a.txt", "a\r");
-  fs::create_directory(source / "sub");
+  fs::create_directories(source / "sub" / "deeper");
+  WriteFile(source / "sub" / "deeper" / "b.txt", "b\r");
   fs::create_symlink(dir / "elsewhere" / "far.txt", source / "far-link.txt");
   fs::create_directory_symlink(dir / "elsewhere", source / "outside");
-  fs::create_directory_symlink("..", source / "sub" / "loop");
+  fs::create_directory_symlink("..", source / "sub" / "loop");                  // the source
+  fs::create_directory_symlink(source / "sub", source / "sub" / "deeper" / "up");  // on the way
+  fs::create_directory_symlink(dir.path(), source / "sub" / "holder");          // holds the source
   const auto seen = Run();
   EXPECT_EQ(Texts(seen), Names{kNotice});
-  EXPECT_EQ(Tree(output), (Names{"a.txt", "far-link.txt", "outside/", "sub/", "sub/loop/"}));
+  EXPECT_EQ(Tree(output), (Names{"a.txt", "far-link.txt", "outside/", "outside/far.txt", "outside/inner/",
+                                 "outside/inner/deep.txt", "sub/", "sub/deeper/", "sub/deeper/b.txt",
+                                 "sub/deeper/up/", "sub/holder/", "sub/loop/"}));
+  EXPECT_FALSE(fs::is_symlink(output / "outside"));
   EXPECT_FALSE(fs::is_symlink(output / "far-link.txt"));
   EXPECT_EQ(ReadFile(output / "far-link.txt"), "far\n");
+  EXPECT_EQ(ReadFile(output / "outside" / "inner" / "deep.txt"), "deep\n");
   EXPECT_EQ(ReadFile(dir / "elsewhere" / "far.txt"), "far\r");
-  EXPECT_EQ(window->StatusText()->Text(), String(Status(2, 2)));
+  EXPECT_EQ(window->ItemCount, 5);
+  EXPECT_EQ(window->StatusText()->Text(), String(Status(5, 5)));
+  EXPECT_EQ(window->StatusBar()->Value(), 5);
 }
 
 // A file that can't be read shows the per-file message, takes no progress step, and the
@@ -774,6 +780,35 @@ TEST_F(FolderRun, AnUnwritableOutputFolderFailsItsFilesAndSkipsItsSubfolders) {
   EXPECT_EQ(window->StatusText()->Text(), String(Status(1, 3)));
 }
 
+// An earlier copy's files keep what the user set on them: one the user may not write is
+// reported and left alone, one in a folder the user may not write is written in place.
+TEST_F(FolderRun, AnEarlierCopyKeepsWhatTheUserSetOnIt) {
+  KOLVANE_SKIP_IF_ROOT();
+  fs::create_directory(source / "fixed");
+  for (const char* name : {"a.txt", "locked.txt", "fixed/b.txt", "fixed/new.txt"}) WriteFile(source / name, "new\r");
+  fs::create_directories(output / "fixed");
+  WriteFile(output / "locked.txt", "kept");
+  WriteFile(output / "fixed" / "b.txt", "an earlier, longer copy");
+  const bool codes = SetCodes(output / "locked.txt", "OLD?oldc");
+  ::chmod((output / "locked.txt").c_str(), 0444);
+  ::chmod((output / "fixed" / "b.txt").c_str(), 0640);
+  ::chmod((output / "fixed").c_str(), 0555);
+  const auto seen = Run();
+  ::chmod((output / "fixed").c_str(), 0755);
+  // The new file has no place in the locked folder; the file already there is rewritten.
+  EXPECT_EQ(Texts(seen), (Names{kFileError, kFileError, kNotice}));
+  EXPECT_EQ(ReadFile(output / "a.txt"), "new\n");
+  EXPECT_EQ(ReadFile(output / "locked.txt"), "kept");
+  EXPECT_EQ(fs::status(output / "locked.txt").permissions(), fs::perms(0444));
+  if (codes) {
+    EXPECT_EQ(CodesOf(output / "locked.txt"), "OLD?oldc");
+  }
+  EXPECT_EQ(ReadFile(output / "fixed" / "b.txt"), "new\n");
+  EXPECT_EQ(fs::status(output / "fixed" / "b.txt").permissions(), fs::perms(0640));
+  EXPECT_EQ(Tree(output), (Names{"a.txt", "fixed/", "fixed/b.txt", "locked.txt"}));
+  EXPECT_EQ(window->StatusText()->Text(), String(Status(2, 4)));
+}
+
 // ---- The members on their own
 
 TEST_F(FolderRun, CountingAddsTheVisibleFilesOfTheTreeAndShowsNothing) {
@@ -789,6 +824,27 @@ TEST_F(FolderRun, CountingAddsTheVisibleFilesOfTheTreeAndShowsNothing) {
   EXPECT_EQ(window->StatusText()->Text(), String("-"));
   EXPECT_EQ(window->StatusBar()->Maximum(), 100);
   EXPECT_EQ(window->myPanel()->Value(), 0);
+}
+
+// Both passes let the user's events in after every item, hidden ones included: a folder
+// of thousands of hidden files must not freeze the window.
+TEST_F(FolderRun, BothPassesYieldAfterEverySkippedItem) {
+  fs::create_directory(source / "sub");
+  for (const char* name : {".a", ".b", ".c"}) WriteFile(source / "sub" / name, "x");
+  fs::create_directory(source / "sub" / ".hidden-folder");
+  int ticks = 0;
+  QTimer tick;
+  QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+  tick.start(0);
+  ModalAnswerer answerer;
+  window->p_CountItems(New<FolderItem>(source / "sub"));
+  EXPECT_GE(ticks, 4);
+  ticks = 0;
+  window->p_ConvertSubFolder(New<FolderItem>(source / "sub"), New<FolderItem>(target));
+  EXPECT_GE(ticks, 4);
+  EXPECT_EQ(window->ItemCount, 0);
+  EXPECT_EQ(Tree(target), Names{"sub/"});
+  EXPECT_TRUE(answerer.Seen().empty());
 }
 
 TEST_F(FolderRun, CountingKeepsWhatItCountedBeforeAFolderItCannotList) {

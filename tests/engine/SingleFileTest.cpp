@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/Codes.h"
 #include "tests/support/EngineWindow.h"
 #include "tests/support/Modal.h"
 #include "tests/support/Printers.h"
@@ -12,9 +13,11 @@
 namespace kolvane {
 namespace {
 
+using test::CodesOf;
 using test::ListNames;
 using test::ModalAnswerer;
 using test::ReadFile;
+using test::SetCodes;
 using test::TempDir;
 using test::WriteFile;
 
@@ -108,6 +111,102 @@ TEST_F(SingleFile, ALinkStandingAtTheOutputNameIsReplacedNotWrittenThrough) {
   EXPECT_EQ(ReadFile(dir / "other.txt"), "keep me");
   EXPECT_FALSE(std::filesystem::is_symlink(dir / "a_Converted.txt"));
   EXPECT_EQ(ReadFile(dir / "a_Converted.txt"), "new");
+}
+
+// An existing output keeps what the user set on it: write protection, permissions, and
+// its codes until new content stands.
+class ExistingOutput : public SingleFile {
+ protected:
+  void SetUp() override {
+    SingleFile::SetUp();
+    window->Choose("MacRoman", "UTF-8 (no BOM)");
+    WriteFile(source, "caf\x8E");
+    WriteFile(output, "the earlier output, longer than the new one");
+    codes = SetCodes(source, "TEXTttxt") && SetCodes(output, "OLD?oldc");
+  }
+  mode_t ModeOf(const std::filesystem::path& p) const {
+    struct stat st;
+    return ::stat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+  }
+  ino_t InodeOf(const std::filesystem::path& p) const {
+    struct stat st;
+    return ::stat(p.c_str(), &st) == 0 ? st.st_ino : 0;
+  }
+
+  const std::filesystem::path source = dir / "a.txt";
+  const std::filesystem::path output = dir / "a_Converted.txt";
+  bool codes = false;
+};
+
+TEST_F(ExistingOutput, OneTheUserMayNotWriteIsLeftAsItIs) {
+  KOLVANE_SKIP_IF_ROOT();
+  ::chmod(output.c_str(), 0444);
+  ModalAnswerer answerer;
+  EXPECT_FALSE(Convert(source));
+  EXPECT_EQ(answerer.Texts(), std::vector<std::string>{"application error in ConvertSingleFile"});
+  EXPECT_EQ(ReadFile(output), "the earlier output, longer than the new one");
+  EXPECT_EQ(ModeOf(output), 0444u);
+  if (codes) {
+    EXPECT_EQ(CodesOf(output), "OLD?oldc");
+  }
+  EXPECT_EQ(ListNames(dir.path()), (std::vector<std::string>{"a.txt", "a_Converted.txt"}));
+}
+
+TEST_F(ExistingOutput, OneTheUserMayWriteIsReplacedWholeKeepingItsPermissions) {
+  ::chmod(output.c_str(), 0640);
+  ModalAnswerer answerer;
+  ASSERT_TRUE(Convert(source));
+  EXPECT_TRUE(answerer.Seen().empty());
+  EXPECT_EQ(ReadFile(output), "café");
+  EXPECT_EQ(ModeOf(output), 0640u);
+  if (codes) {
+    EXPECT_EQ(CodesOf(output), "TEXTttxt");
+  }
+  EXPECT_EQ(ListNames(dir.path()), (std::vector<std::string>{"a.txt", "a_Converted.txt"}));
+}
+
+TEST_F(ExistingOutput, InAFolderTheUserMayNotWriteItIsWrittenInPlace) {
+  KOLVANE_SKIP_IF_ROOT();
+  ::chmod(output.c_str(), 0600);
+  const ino_t inode = InodeOf(output);
+  ::chmod(dir.path().c_str(), 0555);
+  ModalAnswerer answerer;
+  const Ref<FolderItem> out = Convert(source);
+  ::chmod(dir.path().c_str(), 0755);
+  ASSERT_TRUE(out);
+  EXPECT_TRUE(answerer.Seen().empty());
+  EXPECT_EQ(ReadFile(output), "café");
+  EXPECT_EQ(InodeOf(output), inode);
+  EXPECT_EQ(ModeOf(output), 0600u);
+  if (codes) {
+    EXPECT_EQ(CodesOf(output), "TEXTttxt");
+  }
+  EXPECT_EQ(ListNames(dir.path()), (std::vector<std::string>{"a.txt", "a_Converted.txt"}));
+}
+
+// The output name may be a second name of the source itself; written in place, it
+// would destroy the text being converted.
+TEST_F(ExistingOutput, TheSourceUnderTheOutputNameIsNeverWrittenInPlace) {
+  KOLVANE_SKIP_IF_ROOT();
+  std::filesystem::remove(output);
+  std::filesystem::create_hard_link(source, output);
+  ::chmod(dir.path().c_str(), 0555);
+  ModalAnswerer answerer;
+  EXPECT_FALSE(Convert(source));
+  ::chmod(dir.path().c_str(), 0755);
+  EXPECT_EQ(answerer.Texts(), std::vector<std::string>{"application error in ConvertSingleFile"});
+  EXPECT_EQ(ReadFile(source), "caf\x8E");
+}
+
+// A folder at the output name takes no codes: they are set only on a file created.
+TEST_F(ExistingOutput, AFolderAtTheNameKeepsItsOwnCodes) {
+  std::filesystem::remove(output);
+  std::filesystem::create_directory(output);
+  if (!SetCodes(output, "fold????")) GTEST_SKIP() << "no user attributes on folders here";
+  ModalAnswerer answerer;
+  EXPECT_FALSE(Convert(source));
+  EXPECT_EQ(answerer.Texts(), std::vector<std::string>{"application error in ConvertSingleFile"});
+  EXPECT_EQ(CodesOf(output), "fold????");
 }
 
 // Each failure shows exactly one message, returns none and leaves nothing behind.

@@ -76,25 +76,41 @@ TEST(FolderItemListing, ItemsCountFromOneInNameOrder) {
   EXPECT_EQ(folder.Child("missing")->Count(), 0);
 }
 
-TEST(FolderItemListing, FoldersBehindLinksAreNotEntered) {
+TEST(FolderItemListing, LinkedFoldersAreEnteredUnlessTheyLeadRound) {
   TempDir dir;
-  std::filesystem::create_directory(dir / "real");
-  WriteFile(dir / "real" / "f.txt", "x");
-  std::filesystem::create_directory_symlink(dir / "real", dir / "link");
-  std::filesystem::create_directory_symlink(dir.path(), dir / "real" / "loop");
-  std::filesystem::create_symlink(dir / "nowhere", dir / "dangling");
-  FolderItem folder(dir.path());
-  ASSERT_EQ(folder.Count(), 3);  // dangling, link, real
-  const Ref<FolderItem> dangling = folder.Item(1), link = folder.Item(2), real = folder.Item(3);
+  namespace fs = std::filesystem;
+  fs::create_directories(dir / "top" / "real" / "deep");
+  fs::create_directories(dir / "elsewhere");
+  WriteFile(dir / "top" / "real" / "f.txt", "x");
+  WriteFile(dir / "elsewhere" / "e.txt", "x");
+  fs::create_directory_symlink(dir / "top" / "real", dir / "top" / "link");        // a sibling
+  fs::create_directory_symlink(dir / "elsewhere", dir / "top" / "far");            // outside
+  fs::create_directory_symlink(dir / "top", dir / "top" / "real" / "self");        // the top itself
+  fs::create_directory_symlink("..", dir / "top" / "real" / "deep" / "up");        // on the way down
+  fs::create_directory_symlink(dir.path(), dir / "top" / "real" / "holder");       // holds the top
+  fs::create_symlink(dir / "nowhere", dir / "top" / "dangling");
+  FolderItem top(dir / "top");
+  ASSERT_EQ(top.Count(), 4);  // dangling, far, link, real
+  const Ref<FolderItem> dangling = top.Item(1), far = top.Item(2), link = top.Item(3), real = top.Item(4);
   EXPECT_FALSE(dangling->Exists());
   EXPECT_FALSE(dangling->Directory());
   EXPECT_TRUE(link->Directory());
-  EXPECT_EQ(link->Count(), 0);
-  EXPECT_EQ(real->Count(), 2);
-  EXPECT_EQ(real->Item(2)->Name(), String("loop"));
-  EXPECT_EQ(real->Item(2)->Count(), 0);
-  // Chosen directly, a linked folder is listed.
-  EXPECT_EQ(FolderItem(dir / "link").Count(), 2);
+  EXPECT_EQ(far->Count(), 1);
+  EXPECT_EQ(link->Count(), 4);  // deep, f.txt, holder, self: entered like the folder it names
+  EXPECT_EQ(real->Count(), 4);
+  const Ref<FolderItem> deep = real->Item(1), holder = real->Item(3), self = real->Item(4);
+  EXPECT_EQ(holder->Name(), String("holder"));
+  EXPECT_EQ(self->Name(), String("self"));
+  EXPECT_TRUE(holder->Directory());
+  EXPECT_EQ(holder->Count(), 0);
+  EXPECT_EQ(self->Count(), 0);
+  ASSERT_EQ(deep->Count(), 1);
+  EXPECT_EQ(deep->Item(1)->Count(), 0);
+  // Through the sibling link, the same folders lead round the same way.
+  EXPECT_EQ(link->Item(4)->Count(), 0);
+  // Chosen directly, any folder is listed.
+  EXPECT_EQ(FolderItem(dir / "top" / "real" / "holder").Count(), 2);
+  EXPECT_EQ(FolderItem(dir / "top" / "link").Count(), 4);
 }
 
 TEST(FolderItemListing, UnreadableFolderRaises) {

@@ -546,6 +546,56 @@ TEST_F(MainWindowBatch, EscapeHeldDuringTheRunStopsItAndBothNoticesStillFollow) 
   EXPECT_FALSE(Keyboard::AsyncKeyDown(53));
 }
 
+// With the target inside the source, an earlier output there is no part of the tree: the
+// count before the run is the run's own.
+TEST_F(MainWindowBatch, TheCountShownBeforeTheRunIsTheRunsOwn) {
+  WriteFile(source / "a.txt", "a");
+  WriteFile(source / "b.txt", "b");
+  fs::create_directory(source / "Docs_Converted");
+  WriteFile(source / "Docs_Converted" / "old1.txt", "o");
+  WriteFile(source / "Docs_Converted" / "old2.txt", "o");
+  ChooseSource(source);
+  ChooseTarget(source);
+  StatusWatcher watcher(*w);
+  EXPECT_EQ(TextsOf(Click("ConvertBatchBtn")), (Names{kDone, kBatchDone}));
+  ASSERT_GE(watcher.lines.size(), 2u);
+  EXPECT_EQ(watcher.lines[1], "0 of 2");
+  EXPECT_EQ(watcher.lines.back(), Progress(2, 2));
+  EXPECT_EQ(w->ItemCount, 2);
+}
+
+// A run yields to the user's input after every item; another "Batch Convert" or a drop
+// meanwhile starts nothing, while the choices can still change.
+TEST_F(MainWindowBatch, NothingElseStartsWhileARunIsUnderWay) {
+  for (const char* name : {"1.txt", "2.txt", "3.txt", "4.txt", "5.txt"}) WriteFile(source / name, "x");
+  fs::create_directory(dir / "other");
+  WriteFile(dir / "other" / "o.txt", "o");
+  WriteFile(dir / "single.txt", "s");
+  ChooseFolders();
+  bool tried = false;
+  StatusWatcher watcher(*w, [&](const std::string& line) {
+    if (line != Progress(2, 5) || tried) return;
+    tried = true;
+    QTest::mouseClick(WidgetOf("ConvertBatchBtn"), Qt::LeftButton);
+    EXPECT_TRUE(test::DropPaths(WidgetOf("myPanel"), {dir / "other"}));
+    EXPECT_TRUE(test::DropPaths(WidgetOf("myPanel"), {dir / "single.txt"}));
+    C<PopupMenu>("TargetPop")->SetListIndex(4);  // applies from the next file on
+  });
+  const auto seen = Click("ConvertBatchBtn");
+  ASSERT_TRUE(tried);
+  EXPECT_EQ(TextsOf(seen), (Names{kDone, kBatchDone}));
+  EXPECT_EQ(watcher.lines.back(), Progress(5, 5));
+  for (const std::string& line : watcher.lines) EXPECT_FALSE(line.starts_with("6 of")) << line;
+  EXPECT_EQ(Tree(output), (Names{"1.txt", "2.txt", "3.txt", "4.txt", "5.txt"}));
+  EXPECT_FALSE(fs::exists(dir / "other_Converted"));
+  EXPECT_FALSE(fs::exists(dir / "single_Converted.txt"));
+  EXPECT_EQ(C<PopupMenu>("TargetPop")->ListIndex(), 4);
+
+  // Once the run is over, the same drop works.
+  ExpectOneNotice(Drop({dir / "single.txt"}), kDone);
+  EXPECT_TRUE(fs::exists(dir / "single_Converted.txt"));
+}
+
 // ---- Drops
 
 class MainWindowDrops : public MainWindowTest {
