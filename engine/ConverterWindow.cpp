@@ -42,10 +42,10 @@ String ConverterWindow::ApplyChoices(String text) {
 
 void ConverterWindow::WriteConverted(const Ref<FolderItem>& source, const Ref<FolderItem>& out, const String& text,
                                      const String& type, const String& creator) {
-  // An output that is its source under another name or path (a link, a linked folder)
-  // would put the copy over its original.
-  if (out->IsSameItemAs(*source)) throw IOException("the output is the source");
   const Ref<TextOutputStream> stream = out->CreateTextFile();
+  // What stood at the name may be the source under another name or path (a link, a
+  // linked folder): the copy must not go over its original.
+  if (stream && stream->Replaces() && out->IsSameItemAs(*source)) throw IOException("the output is the source");
   out->SetMacCreator(creator);
   out->SetMacType(type);
   stream->Write(text);
@@ -54,9 +54,10 @@ void ConverterWindow::WriteConverted(const Ref<FolderItem>& source, const Ref<Fo
 
 Ref<FolderItem> ConverterWindow::p_ConvertSingleFile(Ref<FolderItem> file) {
   try {
+    // The codes are taken once the file is open: they come with it.
+    const Ref<TextInputStream> in = file->OpenAsTextFile();
     const String type = file->MacType();
     const String creator = file->MacCreator();
-    const Ref<TextInputStream> in = file->OpenAsTextFile();
     const TextEncoding readEncoding = EncodingOfLabel(SourcePop()->Text());
     String text = in->ReadAll(readEncoding);
     in->Close();
@@ -167,9 +168,9 @@ bool ConverterWindow::IsRunOutput(const FolderItem& folder) const {
 
 void ConverterWindow::p_ConvertFile(Ref<FolderItem> source, Ref<FolderItem> targetFolder) {
   try {
+    const Ref<TextInputStream> in = source->OpenAsTextFile();
     const String type = source->MacType();
     const String creator = source->MacCreator();
-    const Ref<TextInputStream> in = source->OpenAsTextFile();
     String text = in->ReadAll();
     in->Close();
 

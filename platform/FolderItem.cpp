@@ -26,6 +26,7 @@ struct PendingOutput {
   std::string temp;
   std::string final;
   bool open = false;
+  bool replaces = false;  // something stood at the name
   std::uint64_t written = 0;
   // The type and creator attribute as set through this stream. A new file starts with
   // none, so setting the codes needs no read of it; a file written in place keeps its
@@ -62,7 +63,7 @@ std::string ErrnoText(const char* what, const std::string& p) {
   return std::string(what) + " " + p + ": " + std::strerror(errno);
 }
 
-bool StatOf(const std::filesystem::path& p, struct stat& st) { return ::stat(p.c_str(), &st) == 0; }
+bool StatOf(const std::string& p, struct stat& st) { return ::stat(p.c_str(), &st) == 0; }
 
 bool MayWrite(const std::string& p) { return ::faccessat(AT_FDCWD, p.c_str(), W_OK, AT_EACCESS) == 0; }
 
@@ -137,30 +138,29 @@ String CodeAt(const std::string& codes, std::size_t offset) {
 
 }  // namespace
 
-FolderItem::FolderItem(std::filesystem::path path) : path_(std::move(path)) {
-  if (!path_.is_absolute()) path_ = std::filesystem::absolute(path_);
+FolderItem::FolderItem(const std::filesystem::path& path)
+    : path_(path.is_absolute() ? path.native() : std::filesystem::absolute(path).native()) {
   // "/a/b/" and "/a/b" are the same item; keep the form whose last component is its name.
-  const std::string& s = path_.native();
-  if (s.size() > 1 && s.back() == '/') {
-    std::string trimmed = s;
-    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
-    path_ = std::filesystem::path(std::move(trimmed));
-  }
+  while (path_.size() > 1 && path_.back() == '/') path_.pop_back();
 }
+
+FolderItem::FolderItem(std::string path, Trusted) : path_(std::move(path)) {}
 
 // A folder's entry: its path is already absolute and trimmed, so plain joining keeps it
 // so, and a run over many files builds each path once.
-std::filesystem::path FolderItem::PathOf(std::string_view name) const {
-  std::string s = path_.native();
+std::string FolderItem::PathOf(std::string_view name) const {
+  std::string s;
+  s.reserve(path_.size() + 1 + name.size());
+  s = path_;
   if (!IsRoot()) s += '/';
   s += name;
-  return std::filesystem::path(std::move(s));
+  return s;
 }
 
-bool FolderItem::IsRoot() const { return path_.native() == "/"; }
+bool FolderItem::IsRoot() const { return path_ == "/"; }
 
 std::string_view FolderItem::LastComponent() const {
-  const std::string& s = path_.native();
+  const std::string& s = path_;
   return IsRoot() ? std::string_view() : std::string_view(s).substr(s.rfind('/') + 1);
 }
 
@@ -173,11 +173,12 @@ String FolderItem::DisplayName() const {
   return String(QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size())).toUtf8().toStdString());
 }
 
-String FolderItem::AbsolutePath() const { return String(path_.native(), Encodings::UTF8); }
+String FolderItem::AbsolutePath() const { return String(path_, Encodings::UTF8); }
 
 Ref<FolderItem> FolderItem::Parent() const {
   if (IsRoot()) return nullptr;
-  return New<FolderItem>(path_.parent_path());
+  const std::size_t slash = path_.rfind('/');
+  return New<FolderItem>(slash == 0 ? std::string("/") : path_.substr(0, slash), Trusted{});
 }
 
 Ref<FolderItem> FolderItem::Child(const String& name) const {
@@ -186,7 +187,9 @@ Ref<FolderItem> FolderItem::Child(const String& name) const {
       n.find('\0') != std::string::npos) {
     return nullptr;
   }
-  return New<FolderItem>(PathOf(n));
+  auto child = New<FolderItem>(PathOf(n), Trusted{});
+  child->inFolderMadeHere_ = madeHere_;
+  return child;
 }
 
 bool FolderItem::Exists() const {
@@ -200,6 +203,7 @@ bool FolderItem::Visible() const {
 }
 
 bool FolderItem::Directory() const {
+  if (kind_ != Kind::Unknown) return kind_ == Kind::Folder;
   struct stat st;
   return StatOf(path_, st) && S_ISDIR(st.st_mode);
 }
@@ -210,14 +214,14 @@ std::int32_t FolderItem::Count() {
   const int fd = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return 0;
-    throw IOException(ErrnoText("cannot list", path_.native()));
+    throw IOException(ErrnoText("cannot list", path_));
   }
   struct stat st;
   if (::fstat(fd, &st) != 0) {
     const int err = errno;
     ::close(fd);
     errno = err;
-    throw IOException(ErrnoText("cannot list", path_.native()));
+    throw IOException(ErrnoText("cannot list", path_));
   }
   // A folder already on the way down, or one that holds the first folder listed (a link
   // to it, or to one of its parents), would lead the walk round in a circle.
@@ -231,36 +235,42 @@ std::int32_t FolderItem::Count() {
     const int err = errno;
     ::close(fd);
     errno = err;
-    throw IOException(ErrnoText("cannot list", path_.native()));
+    throw IOException(ErrnoText("cannot list", path_));
   }
   errno = 0;
   while (const dirent* e = ::readdir(dir)) {
     const char* n = e->d_name;
     if (std::strcmp(n, ".") == 0 || std::strcmp(n, "..") == 0) continue;
-    listing_->emplace_back(n);
+    const Kind kind = e->d_type == DT_DIR   ? Kind::Folder
+                      : e->d_type == DT_REG ? Kind::File
+                      : e->d_type == DT_LNK || e->d_type == DT_UNKNOWN ? Kind::Unknown
+                                                                       : Kind::Other;
+    listing_->push_back(Entry{n, kind});
   }
   const int err = errno;
   ::closedir(dir);
   if (err != 0) {
     errno = err;
-    throw IOException(ErrnoText("cannot list", path_.native()));
+    throw IOException(ErrnoText("cannot list", path_));
   }
-  std::sort(listing_->begin(), listing_->end());
+  std::sort(listing_->begin(), listing_->end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
   return static_cast<std::int32_t>(listing_->size());
 }
 
 Ref<FolderItem> FolderItem::Item(std::int32_t index) {
   if (!listing_) Count();
   if (index < 1 || static_cast<std::size_t>(index) > listing_->size()) return nullptr;
-  auto item = New<FolderItem>(PathOf((*listing_)[static_cast<std::size_t>(index) - 1]));
+  const Entry& e = (*listing_)[static_cast<std::size_t>(index) - 1];
+  auto item = New<FolderItem>(PathOf(e.name), Trusted{});
   item->above_ = step_;
+  item->kind_ = e.kind;
   return item;
 }
 
 void FolderItem::ReadCodes() const {
   if (codes_) return;
   const auto pending = pending_.lock();
-  codes_ = pending && pending->open ? pending->finderInfo : ReadFinderInfo(path_.native());
+  codes_ = pending && pending->open ? pending->finderInfo : ReadFinderInfo(path_);
 }
 
 String FolderItem::MacType() const {
@@ -278,10 +288,10 @@ void FolderItem::SetMacCreator(const String& code) { WriteCode(4, code); }
 
 void FolderItem::WriteCode(std::size_t offset, const String& code) {
   // Codes are not set on what stands at a name where the file could not be created.
-  if (creationFailed_) throw IOException("no file was created at " + path_.native());
+  if (creationFailed_) throw IOException("no file was created at " + path_);
   const auto pending = pending_.lock();
   PendingOutput* out = pending && pending->open ? pending.get() : nullptr;
-  std::string info = out ? out->finderInfo : ReadFinderInfo(path_.native());
+  std::string info = out ? out->finderInfo : ReadFinderInfo(path_);
   // A file without codes stays without the attribute when no code is given.
   if (info.empty() && code.IsEmpty()) return;
   info.resize(kFinderInfoSize, '\0');
@@ -305,7 +315,8 @@ void FolderItem::WriteCode(std::size_t offset, const String& code) {
 Ref<TextInputStream> FolderItem::OpenAsTextFile() const {
   // Only regular files are opened: opening a FIFO or a device could block or act.
   struct stat st;
-  if (!StatOf(path_, st) || !S_ISREG(st.st_mode)) return nullptr;
+  if (kind_ == Kind::Folder || kind_ == Kind::Other) return nullptr;
+  if (kind_ == Kind::Unknown && (!StatOf(path_, st) || !S_ISREG(st.st_mode))) return nullptr;
   const int fd = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return nullptr;
   // Something else may have taken the name since the check; O_NONBLOCK kept that from
@@ -314,22 +325,29 @@ Ref<TextInputStream> FolderItem::OpenAsTextFile() const {
     ::close(fd);
     return nullptr;
   }
+  // The codes are read from the open file, which spares looking the name up again.
+  if (!codes_ && pending_.expired()) {
+    char buf[kFinderInfoSize];
+    const ssize_t n = ::fgetxattr(fd, kFinderInfo, buf, sizeof buf);
+    codes_ = n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
+  }
   return New<TextInputStream>(fd, static_cast<std::uint64_t>(st.st_size));
 }
 
 Ref<TextOutputStream> FolderItem::CreateTextFile(LinkAtName atLink) {
   creationFailed_ = true;
   if (IsRoot()) return nullptr;
-  const std::string final = atLink == LinkAtName::WriteThrough ? FollowLinks(path_.native()) : path_.native();
+  const std::string final = atLink == LinkAtName::WriteThrough ? FollowLinks(path_) : path_;
   const std::string folder = final.substr(0, final.rfind('/') + 1);
   struct stat st;
-  const bool exists = ::lstat(final.c_str(), &st) == 0;
+  const bool exists = !inFolderMadeHere_ && ::lstat(final.c_str(), &st) == 0;
   if (exists && S_ISDIR(st.st_mode)) return nullptr;
   const bool regular = exists && S_ISREG(st.st_mode);
   if (regular && !MayWrite(final)) return nullptr;  // write-protected: left alone
 
   auto pending = std::make_shared<PendingOutput>();
   pending->final = final;
+  pending->replaces = exists;
   // A new file is written without a name and linked to it once whole: one entry added to
   // the folder, where a temporary one would be added, then renamed. A file replaced, or
   // one on a file system without unnamed files, goes through a temporary sibling.
@@ -366,7 +384,7 @@ Ref<TextOutputStream> FolderItem::CreateTextFile(LinkAtName atLink) {
 }
 
 void FolderItem::CreateAsFolder() {
-  ::mkdir(path_.c_str(), 0777);
+  madeHere_ = ::mkdir(path_.c_str(), 0777) == 0;
   listing_.reset();
 }
 
@@ -590,6 +608,8 @@ void TextOutputStream::Write(const String& text) {
   WriteFully(pending_->fd, bytes.data(), bytes.size());
   pending_->written += bytes.size();
 }
+
+bool TextOutputStream::Replaces() const { return pending_->replaces; }
 
 void TextOutputStream::WriteLine(const String& text) {
   Write(text);

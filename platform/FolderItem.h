@@ -28,14 +28,17 @@ enum class LinkAtName { Replace, WriteThrough };
 // the file system's bytes, unchanged, so a name that is not valid UTF-8 still round-trips.
 class FolderItem {
  public:
-  explicit FolderItem(std::filesystem::path path);
+  explicit FolderItem(const std::filesystem::path& path);
+  // A path already absolute and trimmed, as a listing or a parent makes them.
+  struct Trusted {};
+  FolderItem(std::string path, Trusted);
 
   // The last component of the path; empty at the root.
   String Name() const;
   // The name as it is shown to a person: bytes that are not valid UTF-8 show as U+FFFD.
   String DisplayName() const;
   String AbsolutePath() const;
-  const std::filesystem::path& NativePath() const { return path_; }
+  const std::string& NativePath() const { return path_; }
 
   // The containing folder, or none at the top.
   Ref<FolderItem> Parent() const;
@@ -46,6 +49,8 @@ class FolderItem {
   bool Exists() const;
   // Hidden items (names starting with ".") are not visible.
   bool Visible() const;
+  // An item reached through a listing answers from what the listing said it was, where
+  // the listing could tell; a walk over many files needs no look at each one.
   bool Directory() const;
 
   // Number of entries of a folder, 0 for anything else. Reading it lists the folder;
@@ -78,6 +83,8 @@ class FolderItem {
   // Codes set while the stream is open arrive with the finished file.
   Ref<TextOutputStream> CreateTextFile(LinkAtName atLink = LinkAtName::Replace);
   // Creates the folder; an existing item is left as it is. The outcome is not reported.
+  // Files then created in a folder made here are known to be new: they are written
+  // without first looking for something at their names.
   void CreateAsFolder();
   // The picture in the file, or none when it cannot be read as one.
   Ref<Picture> OpenAsPicture() const;
@@ -86,15 +93,22 @@ class FolderItem {
   bool IsSameItemAs(const FolderItem& other) const;
 
  private:
-  std::filesystem::path PathOf(std::string_view name) const;
+  // What a listing said an entry was; links and file systems that do not say are looked at.
+  enum class Kind : std::uint8_t { Unknown, Folder, File, Other };
+  struct Entry {
+    std::string name;
+    Kind kind;
+  };
+  std::string PathOf(std::string_view name) const;
   bool IsRoot() const;
   // The name as the path holds it; empty at the root.
   std::string_view LastComponent() const;
   void ReadCodes() const;
   void WriteCode(std::size_t offset, const String& code);
 
-  std::filesystem::path path_;
-  std::optional<std::vector<std::string>> listing_;
+  std::string path_;
+  std::optional<std::vector<Entry>> listing_;
+  Kind kind_ = Kind::Unknown;
   // For an item reached through a listing: the folders above it on the way down.
   std::shared_ptr<const WalkStep> above_;
   // For a listed folder: itself as a step of the way down, handed to its entries.
@@ -102,6 +116,8 @@ class FolderItem {
   mutable std::optional<std::string> codes_;  // the 8 bytes of type and creator
   std::weak_ptr<PendingOutput> pending_;      // an output stream still writing this item
   bool creationFailed_ = false;               // the last CreateTextFile gave none
+  bool madeHere_ = false;                     // a folder CreateAsFolder made
+  bool inFolderMadeHere_ = false;             // an entry of such a folder
 };
 
 class TextInputStream {
@@ -141,6 +157,8 @@ class TextOutputStream {
   void Write(const String& text);
   // Writes the text and the stream's line ending, LF.
   void WriteLine(const String& text);
+  // Whether something stood at the name when the stream was created.
+  bool Replaces() const;
   // Puts the written file in place. A stream dropped without Close leaves no trace.
   void Close();
 

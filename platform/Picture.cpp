@@ -38,7 +38,7 @@ QPixmap Picture::Pixmap() const { return QPixmap::fromImage(*drawn_); }
 
 Ref<Picture> FolderItem::OpenAsPicture() const {
   QImage image;
-  if (!image.load(QFile::decodeName(QByteArray::fromStdString(path_.native())))) return nullptr;
+  if (!image.load(QFile::decodeName(QByteArray::fromStdString(path_)))) return nullptr;
   return New<Picture>(image);
 }
 
