@@ -64,11 +64,21 @@ QWidget* Control::RequireWidget() const {
 
 namespace {
 constexpr std::chrono::milliseconds kFrame{16};
+
+std::vector<PacedUpdate*>& Waiting() {
+  static std::vector<PacedUpdate*> waiting;
+  return waiting;
 }
+}  // namespace
 
 PacedUpdate::PacedUpdate(std::function<void()> update) : update_(std::move(update)) {}
 
-PacedUpdate::~PacedUpdate() = default;
+PacedUpdate::~PacedUpdate() { std::erase(Waiting(), this); }
+
+void PacedUpdate::RunWaiting() {
+  const std::vector<PacedUpdate*> waiting = Waiting();
+  for (PacedUpdate* p : waiting) p->Run();
+}
 
 void PacedUpdate::Request(const QWidget* widget) {
   if (frameEnd_ && frameEnd_->isActive()) return;  // the frame's end brings it
@@ -83,9 +93,12 @@ void PacedUpdate::Request(const QWidget* widget) {
     QObject::connect(frameEnd_.get(), &QTimer::timeout, frameEnd_.get(), [this] { Run(); });
   }
   frameEnd_->start(std::chrono::ceil<std::chrono::milliseconds>(last_ + kFrame - now));
+  Waiting().push_back(this);
 }
 
 void PacedUpdate::Run() {
+  if (frameEnd_) frameEnd_->stop();
+  std::erase(Waiting(), this);
   last_ = std::chrono::steady_clock::now();
   update_();
 }

@@ -98,6 +98,8 @@ class PacedUpdate {
   PacedUpdate& operator=(const PacedUpdate&) = delete;
 
   void Request(const QWidget* widget);
+  // Brings every widget still waiting for its frame's end up to date now.
+  static void RunWaiting();
 
  private:
   void Run();
