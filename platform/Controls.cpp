@@ -17,6 +17,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <cmath>
+#include <optional>
 
 #include "FileType.h"
 #include "FolderItem.h"
@@ -64,11 +65,21 @@ QWidget* Control::RequireWidget() const {
 
 namespace {
 constexpr std::chrono::milliseconds kFrame{16};
+
+std::vector<PacedUpdate*>& Waiting() {
+  static std::vector<PacedUpdate*> waiting;
+  return waiting;
 }
+}  // namespace
 
 PacedUpdate::PacedUpdate(std::function<void()> update) : update_(std::move(update)) {}
 
-PacedUpdate::~PacedUpdate() = default;
+PacedUpdate::~PacedUpdate() { std::erase(Waiting(), this); }
+
+void PacedUpdate::RunWaiting() {
+  const std::vector<PacedUpdate*> waiting = Waiting();
+  for (PacedUpdate* p : waiting) p->Run();
+}
 
 void PacedUpdate::Request(const QWidget* widget) {
   if (frameEnd_ && frameEnd_->isActive()) return;  // the frame's end brings it
@@ -83,9 +94,12 @@ void PacedUpdate::Request(const QWidget* widget) {
     QObject::connect(frameEnd_.get(), &QTimer::timeout, frameEnd_.get(), [this] { Run(); });
   }
   frameEnd_->start(std::chrono::ceil<std::chrono::milliseconds>(last_ + kFrame - now));
+  Waiting().push_back(this);
 }
 
 void PacedUpdate::Run() {
+  if (frameEnd_) frameEnd_->stop();
+  std::erase(Waiting(), this);
   last_ = std::chrono::steady_clock::now();
   update_();
 }
@@ -383,13 +397,13 @@ namespace {
 
 constexpr int kTabBarHeight = 24;
 
-std::vector<std::string> LocalPaths(const QMimeData* mime) {
-  std::vector<std::string> paths;
-  if (!mime || !mime->hasUrls()) return paths;
-  for (const QUrl& url : mime->urls()) {
-    if (url.isLocalFile()) paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
-  }
-  return paths;
+// The first dropped item's path; nothing when that item is no local file or folder, as
+// a drop is judged by its first item alone.
+std::optional<std::string> FirstLocalPath(const QMimeData* mime) {
+  if (!mime || !mime->hasUrls()) return std::nullopt;
+  const QList<QUrl> urls = mime->urls();
+  if (urls.isEmpty() || !urls.first().isLocalFile()) return std::nullopt;
+  return QFile::encodeName(urls.first().toLocalFile()).toStdString();
 }
 
 }  // namespace
@@ -414,20 +428,25 @@ class PanelWidget : public QWidget {
     style()->drawPrimitive(QStyle::PE_FrameTabWidget, &frame, &p, this);
   }
   void dragEnterEvent(QDragEnterEvent* e) override {
-    if (owner_ && owner_->Accepts(LocalPaths(e->mimeData()))) e->acceptProposedAction();
+    if (Taken(e)) e->acceptProposedAction();
   }
   void dragMoveEvent(QDragMoveEvent* e) override {
-    if (owner_ && owner_->Accepts(LocalPaths(e->mimeData()))) e->acceptProposedAction();
+    if (Taken(e)) e->acceptProposedAction();
   }
   void dropEvent(QDropEvent* e) override {
-    const std::vector<std::string> paths = LocalPaths(e->mimeData());
-    if (!owner_ || !owner_->Accepts(paths)) return;
+    const std::optional<std::string> path = Taken(e);
+    if (!path) return;
     e->acceptProposedAction();
-    // Only the first item is handed on.
-    owner_->Drop(New<DragItem>(New<FolderItem>(paths.front())), static_cast<std::int32_t>(e->dropAction()));
+    owner_->Drop(New<DragItem>(New<FolderItem>(*path)), static_cast<std::int32_t>(e->dropAction()));
   }
 
  private:
+  // The path of the item the panel would take from this drop, if it takes one.
+  std::optional<std::string> Taken(const QDropEvent* e) const {
+    std::optional<std::string> path = FirstLocalPath(e->mimeData());
+    if (!owner_ || !path || !owner_->Accepts(*path)) return std::nullopt;
+    return path;
+  }
   TabPanel* owner_;
   QTabBar* bar_;
 };
@@ -465,13 +484,13 @@ void TabPanel::ShowPage() {
 
 void TabPanel::AddPageControl(RectControl* control) { pageControls_.push_back(control); }
 
-bool TabPanel::Accepts(const std::vector<std::string>& paths) const {
-  if (paths.empty() || AcceptedFileTypes().empty()) return false;
+bool TabPanel::Accepts(const std::string& path) const {
+  if (AcceptedFileTypes().empty()) return false;
   // Folders are taken as well as files of the accepted types.
-  const FolderItem first(paths.front());
-  if (first.Directory()) return true;
+  const FolderItem item(path);
+  if (item.Directory()) return true;
   for (const String& type : AcceptedFileTypes()) {
-    if (FileTypeAccepts(type, first)) return true;
+    if (FileTypeAccepts(type, item)) return true;
   }
   return false;
 }

@@ -98,6 +98,8 @@ class PacedUpdate {
   PacedUpdate& operator=(const PacedUpdate&) = delete;
 
   void Request(const QWidget* widget);
+  // Brings every widget still waiting for its frame's end up to date now.
+  static void RunWaiting();
 
  private:
   void Run();
@@ -241,8 +243,8 @@ class TabPanel : public RectControl {
 
   // The toolkit side hands a drop here.
   void Drop(Ref<DragItem> item, std::int32_t action);
-  // Whether a drop of these paths would be taken.
-  bool Accepts(const std::vector<std::string>& paths) const;
+  // Whether a drop whose first item is this local file or folder would be taken.
+  bool Accepts(const std::string& path) const;
   void AddPageControl(RectControl* control);
 
  protected:

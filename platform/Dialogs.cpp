@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include "FileType.h"
+#include "Window.h"
 
 #include "QtText.h"
 
@@ -15,6 +16,7 @@ namespace kolvane {
 void MsgBox(const String& message) { MsgBox(message, 0, String()); }
 
 std::int32_t MsgBox(const String& message, std::int32_t, const String& title) {
+  ShowPendingUpdates();
   if (!qApp) throw RuntimeException("no application to show a message box");
   QMessageBox box(QMessageBox::NoIcon, ToQString(title), ToQString(message), QMessageBox::Ok);
   box.setWindowModality(Qt::ApplicationModal);

@@ -62,6 +62,13 @@ class WindowWidget : public QWidget {
   }
   void Detach() { owner_ = nullptr; }
   bool FrameOver() const { return std::chrono::steady_clock::now() - lastPaint_ >= kFrame; }
+  // Paints what is waiting to be painted, ahead of the frame's end.
+  void PaintNow() {
+    frameEnd_.stop();
+    lastPaint_ = std::chrono::steady_clock::now();
+    QEvent paint(QEvent::UpdateRequest);
+    QWidget::event(&paint);
+  }
 
  protected:
   bool event(QEvent* e) override {
@@ -201,6 +208,13 @@ bool Keyboard::AsyncKeyDown(std::int32_t keyCode) {
 
 void Beep() { QApplication::beep(); }
 
+void ShowPendingUpdates() {
+  PacedUpdate::RunWaiting();
+  for (const auto& w : OpenWindows()) {
+    if (auto* widget = static_cast<WindowWidget*>(w->Widget()); widget && widget->isVisible()) widget->PaintNow();
+  }
+}
+
 // ---- Window
 
 Window::Window() {
@@ -260,6 +274,7 @@ void Window::Show() {
 }
 
 void Window::ShowModal() {
+  ShowPendingUpdates();
   if (!open_) return;
   std::shared_ptr<Window> keep = shared_from_this();
   // Modality takes effect when a window is shown, so a window already on screen (the

@@ -159,6 +159,11 @@ void Window::_InstallInstanceEventHandler(const Ref<Control>& control, std::stri
   BindControlEvent(*control, event, std::any(std::move(delegate)));
 }
 
+// Shows at once what is still waiting for the display frame's end: the controls' texts
+// and values and the windows' paints. A dialog opening over a window, or the end of a run,
+// must find the screen current.
+void ShowPendingUpdates();
+
 void Beep();
 
 // The keyboard's live state, as the application has seen it.

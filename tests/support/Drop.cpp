@@ -9,9 +9,13 @@
 namespace kolvane::test {
 
 bool DropPaths(QWidget* target, const std::vector<std::filesystem::path>& paths) {
-  QMimeData mime;
   QList<QUrl> urls;
   for (const std::filesystem::path& p : paths) urls << QUrl::fromLocalFile(QString::fromStdString(p.string()));
+  return DropUrls(target, urls);
+}
+
+bool DropUrls(QWidget* target, const QList<QUrl>& urls) {
+  QMimeData mime;
   mime.setUrls(urls);
   // Near the lower right corner, where a tab panel has neither tab titles nor controls.
   const QPoint at(target->width() - 5, target->height() - 5);
