@@ -1,4 +1,11 @@
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QImage>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QToolButton>
+#include <cstdlib>
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -178,6 +185,69 @@ TEST(MainWindowDesign, SelectAndAboutButtonsCarryTheirIcons) {
   w->Widget()->grab().save(QString::fromStdString((test::ScreenshotFolder() / "MainWindow.png").string()));
   w->ControlByName<TabPanel>("myPanel")->SetValue(1);
   w->Widget()->grab().save(QString::fromStdString((test::ScreenshotFolder() / "MainWindow-Batch.png").string()));
+  w->Close();
+}
+
+// The style's rectangles for a popup as it stands, selection included.
+QStyleOptionComboBox ComboOption(const QComboBox& combo) {
+  QStyleOptionComboBox option;
+  option.initFrom(&combo);
+  option.editable = combo.isEditable();
+  option.frame = combo.hasFrame();
+  option.currentText = combo.currentText();
+  option.subControls = QStyle::SC_All;
+  return option;
+}
+
+// Whether the rectangle holds a pixel that stands out from the popup's face.
+bool HasInk(const QImage& image, const QRect& area) {
+  const QRgb face = image.pixel(area.center().x(), 3);
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      if (std::abs(qGray(image.pixel(x, y)) - qGray(face)) > 64) return true;
+    }
+  }
+  return false;
+}
+
+TEST(MainWindowDesign, EveryPopupLabelReadsWholeAtTheDesignSize) {
+  const Ref<MainWindowClass> w = MainWindow();
+  w->ControlByName<CheckBox>("ConvertLBCB")->SetValue(true);  // the line-break popups as in use
+  w->Show();
+  const std::filesystem::path folder = test::ScreenshotFolder() / "popups";
+  std::filesystem::create_directories(folder);
+  for (const char* name : {"SourcePop", "TargetPop", "LBSourcePop", "LBTargetPop"}) {
+    const Ref<PopupMenu> pop = w->ControlByName<PopupMenu>(name);
+    auto* combo = static_cast<QComboBox*>(pop->Widget());
+    ASSERT_TRUE(combo->isEnabled()) << name;
+    ASSERT_EQ(combo->size(), QSize(pop->Width(), pop->Height())) << name;
+    ASSERT_EQ(combo->font().pixelSize(), 11) << name;
+    const QFontMetrics metrics(combo->font());
+    ASSERT_GT(pop->ListCount(), 0) << name;
+    for (std::int32_t row = 0; row < pop->ListCount(); ++row) {
+      pop->SetListIndex(row);
+      const QString text = combo->currentText();
+      SCOPED_TRACE(std::string(name) + " \"" + text.toStdString() + "\"");
+      ASSERT_EQ(text.toStdString(), pop->List(row).Bytes());
+      const QStyleOptionComboBox option = ComboOption(*combo);
+      const QStyle* style = combo->style();
+      const QRect field = style->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
+      const QRect arrow = style->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, combo);
+      EXPECT_TRUE(combo->rect().contains(field)) << field.x() << "," << field.width();
+      // The label is drawn a pixel in from each side of its field and clipped to it.
+      EXPECT_LE(metrics.horizontalAdvance(text), field.width() - 2) << "field " << field.width() << " px";
+      EXPECT_LE(metrics.boundingRect(text).right() + 1, field.width() - 2) << "field " << field.width() << " px";
+      // Still a popup: its arrow is there, beside the label, and drawn.
+      const QRect face = combo->rect().adjusted(2, 2, -2, -2);  // inside the frame
+      EXPECT_GE((arrow & face).width(), 8);
+      EXPECT_FALSE(arrow.intersects(field));
+      const QImage image = combo->grab().toImage();
+      EXPECT_TRUE(HasInk(image, arrow & face));
+      EXPECT_TRUE(HasInk(image, field & face));
+      const std::string file = std::string(name) + "-" + std::to_string(row) + ".png";
+      image.save(QString::fromStdString((folder / file).string()));
+    }
+  }
   w->Close();
 }
 
