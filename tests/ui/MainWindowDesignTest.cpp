@@ -4,9 +4,14 @@
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <QToolButton>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <string>
+#include <utility>
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include "tests/support/Bundle.h"
@@ -251,19 +256,59 @@ TEST(MainWindowDesign, EveryPopupLabelReadsWholeAtTheDesignSize) {
   w->Close();
 }
 
+// Runs the checks in a fresh run of this test program, where nothing that a process keeps
+// once loaded (the pictures) is loaded yet, and expects them all to hold. Their failures
+// come back as the child's message.
+void ExpectInAFreshProcess(const std::function<void()>& checks) {
+  const std::string style = GTEST_FLAG_GET(death_test_style);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // the child starts the program anew
+  EXPECT_EXIT(
+      {
+        testing::TestPartResultArray results;
+        {
+          const testing::ScopedFakeTestPartResultReporter reporter(
+              testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD, &results);
+          checks();
+        }
+        bool failed = false;
+        for (int i = 0; i < results.size(); ++i) {
+          const testing::TestPartResult& r = results.GetTestPartResult(i);
+          if (!r.failed()) continue;
+          failed = true;
+          std::fprintf(stderr, "%s:%d: %s\n", r.file_name() ? r.file_name() : "?", r.line_number(), r.message());
+        }
+        std::fflush(stderr);
+        // Not exit(): the application object still lives on main's stack.
+        std::_Exit(failed ? 1 : 0);
+      },
+      testing::ExitedWithCode(0), "");
+  GTEST_FLAG_SET(death_test_style, style);
+}
+
 TEST(MainWindowDesign, WithoutPicturesTheButtonsShowTheirCaptionsAlone) {
-  test::TestBundle bundle(false);
-  test::ModalAnswerer answerer;
-  const auto w = BuildDesignOnly();
-  // Pictures loaded earlier in this process are kept; only a fresh process sees none.
-  if (!w->ControlByName<BevelButton>("AboutBtn")->Icon()) {
-    EXPECT_FALSE(w->ControlByName<BevelButton>("SourceFileSelectBtn")->Icon());
-    EXPECT_EQ(static_cast<QToolButton*>(w->ControlByName<BevelButton>("AboutBtn")->Widget())->toolButtonStyle(),
-              Qt::ToolButtonTextOnly);
-  }
-  EXPECT_EQ(w->ControlByName<BevelButton>("AboutBtn")->Caption(), String("About"));
-  EXPECT_TRUE(answerer.Seen().empty());
-  w->Close();
+  ExpectInAFreshProcess([] {
+    test::TestBundle bundle(false);
+    test::ModalAnswerer answerer;
+    const Ref<MainWindowClass> w = MainWindow();
+    w->Show();
+    test::Pump(50);
+    const std::pair<const char*, const char*> buttons[] = {{"SourceFileSelectBtn", "Select..."},
+                                                           {"SourceDirSelectBtn", "Select..."},
+                                                           {"TargetDirSelectBtn", "Select..."},
+                                                           {"AboutBtn", "About"}};
+    for (const auto& [name, caption] : buttons) {
+      SCOPED_TRACE(name);
+      const Ref<BevelButton> button = w->ControlByName<BevelButton>(name);
+      EXPECT_FALSE(button->Icon());
+      EXPECT_EQ(button->Caption(), String(caption));
+      const auto* tool = static_cast<QToolButton*>(button->Widget());
+      EXPECT_TRUE(tool->icon().isNull());
+      EXPECT_EQ(tool->toolButtonStyle(), Qt::ToolButtonTextOnly);
+      EXPECT_EQ(tool->text().toStdString(), caption);
+    }
+    EXPECT_TRUE(answerer.Seen().empty());
+    w->Close();
+  });
 }
 
 }  // namespace
