@@ -1,5 +1,6 @@
 #include "Controls.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDragEnterEvent>
@@ -10,7 +11,10 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QProgressBar>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QStyleFactory>
+#include <QStyleOptionComboBox>
 #include <QStyleOptionTabWidgetFrame>
 #include <QTabBar>
 #include <QTimer>
@@ -522,8 +526,76 @@ TabPanel::~TabPanel() {
 
 // ---- PopupMenu
 
+namespace {
+
+// Fusion keeps 25 px of a popup for padding and its arrow, which clips "Mac Classic (CR)"
+// in a 109 px popup at 11 px. This look keeps 15: a 2 px inset, then the label, then a
+// 10 px arrow zone (the arrow itself unchanged) and 3 px to the right edge.
+class PopupStyle : public QProxyStyle {
+ public:
+  PopupStyle() : QProxyStyle(QStyleFactory::create("Fusion")) {}
+
+  QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
+                       const QWidget* widget) const override {
+    const auto* box = qstyleoption_cast<const QStyleOptionComboBox*>(option);
+    if (control != CC_ComboBox || !box || box->editable ||
+        (part != SC_ComboBoxArrow && part != SC_ComboBoxEditField)) {
+      return QProxyStyle::subControlRect(control, option, part, widget);
+    }
+    const QRect r = option->rect;
+    const QRect arrow(r.right() - kRightInset - kArrowWidth + 1, r.top(), kArrowWidth, r.height());
+    const QRect field(r.left() + kLeftInset, r.top() + 2, arrow.left() - r.left() - kLeftInset, r.height() - 4);
+    return visualRect(option->direction, r, part == SC_ComboBoxArrow ? arrow : field);
+  }
+
+  // Fusion caches a popup's face by size and state alone, so one drawn with its own
+  // geometry would be shared with other popups of that size; this face is drawn here.
+  void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                          const QWidget* widget) const override {
+    const auto* box = qstyleoption_cast<const QStyleOptionComboBox*>(option);
+    if (control != CC_ComboBox || !box || box->editable) {
+      QProxyStyle::drawComplexControl(control, option, painter, widget);
+      return;
+    }
+    if (box->frame) {
+      QStyleOptionButton panel;
+      panel.QStyleOption::operator=(*box);
+      // As Fusion draws a popup: a button face that shows focus, pressed while open.
+      panel.state = (box->state & (State_Enabled | State_MouseOver | State_HasFocus)) | State_KeyboardFocusChange;
+      if (box->state & State_On) {
+        panel.state |= State_Sunken;
+        panel.state &= ~State_MouseOver;
+      }
+      drawPrimitive(PE_PanelButtonCommand, &panel, painter, widget);
+    }
+    if (box->subControls & SC_ComboBoxArrow) {
+      QStyleOption arrow;
+      arrow.QStyleOption::operator=(*box);
+      arrow.rect = subControlRect(CC_ComboBox, box, SC_ComboBoxArrow, widget);
+      drawPrimitive(PE_IndicatorArrowDown, &arrow, painter, widget);
+    }
+  }
+
+ private:
+  static constexpr int kLeftInset = 2;   // the frame and its bevel line
+  static constexpr int kArrowWidth = 10;  // Fusion's 8 px arrow and a pixel each side
+  static constexpr int kRightInset = 3;
+};
+
+QStyle* PopupLook() {
+  static QPointer<QStyle> style;
+  if (!style) {
+    style = new PopupStyle;
+    style->setParent(qApp);  // deleted with the application
+  }
+  return style;
+}
+
+}  // namespace
+
 QWidget* PopupMenu::CreateWidget(QWidget* parent) {
   auto* combo = new QComboBox(parent);
+  combo->setStyle(PopupLook());
   QObject::connect(combo, &QComboBox::activated, combo, [this](int index) {
     listIndex_ = index;
     Raise("Change");

@@ -1,5 +1,17 @@
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QImage>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QToolButton>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <utility>
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include "tests/support/Bundle.h"
@@ -181,19 +193,122 @@ TEST(MainWindowDesign, SelectAndAboutButtonsCarryTheirIcons) {
   w->Close();
 }
 
-TEST(MainWindowDesign, WithoutPicturesTheButtonsShowTheirCaptionsAlone) {
-  test::TestBundle bundle(false);
-  test::ModalAnswerer answerer;
-  const auto w = BuildDesignOnly();
-  // Pictures loaded earlier in this process are kept; only a fresh process sees none.
-  if (!w->ControlByName<BevelButton>("AboutBtn")->Icon()) {
-    EXPECT_FALSE(w->ControlByName<BevelButton>("SourceFileSelectBtn")->Icon());
-    EXPECT_EQ(static_cast<QToolButton*>(w->ControlByName<BevelButton>("AboutBtn")->Widget())->toolButtonStyle(),
-              Qt::ToolButtonTextOnly);
+// The style's rectangles for a popup as it stands, selection included.
+QStyleOptionComboBox ComboOption(const QComboBox& combo) {
+  QStyleOptionComboBox option;
+  option.initFrom(&combo);
+  option.editable = combo.isEditable();
+  option.frame = combo.hasFrame();
+  option.currentText = combo.currentText();
+  option.subControls = QStyle::SC_All;
+  return option;
+}
+
+// Whether the rectangle holds a pixel that stands out from the popup's face.
+bool HasInk(const QImage& image, const QRect& area) {
+  const QRgb face = image.pixel(area.center().x(), 3);
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      if (std::abs(qGray(image.pixel(x, y)) - qGray(face)) > 64) return true;
+    }
   }
-  EXPECT_EQ(w->ControlByName<BevelButton>("AboutBtn")->Caption(), String("About"));
-  EXPECT_TRUE(answerer.Seen().empty());
+  return false;
+}
+
+TEST(MainWindowDesign, EveryPopupLabelReadsWholeAtTheDesignSize) {
+  const Ref<MainWindowClass> w = MainWindow();
+  w->ControlByName<CheckBox>("ConvertLBCB")->SetValue(true);  // the line-break popups as in use
+  w->Show();
+  const std::filesystem::path folder = test::ScreenshotFolder() / "popups";
+  std::filesystem::create_directories(folder);
+  for (const char* name : {"SourcePop", "TargetPop", "LBSourcePop", "LBTargetPop"}) {
+    const Ref<PopupMenu> pop = w->ControlByName<PopupMenu>(name);
+    auto* combo = static_cast<QComboBox*>(pop->Widget());
+    ASSERT_TRUE(combo->isEnabled()) << name;
+    ASSERT_EQ(combo->size(), QSize(pop->Width(), pop->Height())) << name;
+    ASSERT_EQ(combo->font().pixelSize(), 11) << name;
+    const QFontMetrics metrics(combo->font());
+    ASSERT_GT(pop->ListCount(), 0) << name;
+    for (std::int32_t row = 0; row < pop->ListCount(); ++row) {
+      pop->SetListIndex(row);
+      const QString text = combo->currentText();
+      SCOPED_TRACE(std::string(name) + " \"" + text.toStdString() + "\"");
+      ASSERT_EQ(text.toStdString(), pop->List(row).Bytes());
+      const QStyleOptionComboBox option = ComboOption(*combo);
+      const QStyle* style = combo->style();
+      const QRect field = style->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
+      const QRect arrow = style->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, combo);
+      EXPECT_TRUE(combo->rect().contains(field)) << field.x() << "," << field.width();
+      // The label is drawn a pixel in from each side of its field and clipped to it.
+      EXPECT_LE(metrics.horizontalAdvance(text), field.width() - 2) << "field " << field.width() << " px";
+      EXPECT_LE(metrics.boundingRect(text).right() + 1, field.width() - 2) << "field " << field.width() << " px";
+      // Still a popup: its arrow is there, beside the label, and drawn.
+      const QRect face = combo->rect().adjusted(2, 2, -2, -2);  // inside the frame
+      EXPECT_GE((arrow & face).width(), 8);
+      EXPECT_FALSE(arrow.intersects(field));
+      const QImage image = combo->grab().toImage();
+      EXPECT_TRUE(HasInk(image, arrow & face));
+      EXPECT_TRUE(HasInk(image, field & face));
+      const std::string file = std::string(name) + "-" + std::to_string(row) + ".png";
+      image.save(QString::fromStdString((folder / file).string()));
+    }
+  }
   w->Close();
+}
+
+// Runs the checks in a fresh run of this test program, where nothing that a process keeps
+// once loaded (the pictures) is loaded yet, and expects them all to hold. Their failures
+// come back as the child's message.
+void ExpectInAFreshProcess(const std::function<void()>& checks) {
+  const std::string style = GTEST_FLAG_GET(death_test_style);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // the child starts the program anew
+  EXPECT_EXIT(
+      {
+        testing::TestPartResultArray results;
+        {
+          const testing::ScopedFakeTestPartResultReporter reporter(
+              testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD, &results);
+          checks();
+        }
+        bool failed = false;
+        for (int i = 0; i < results.size(); ++i) {
+          const testing::TestPartResult& r = results.GetTestPartResult(i);
+          if (!r.failed()) continue;
+          failed = true;
+          std::fprintf(stderr, "%s:%d: %s\n", r.file_name() ? r.file_name() : "?", r.line_number(), r.message());
+        }
+        std::fflush(stderr);
+        // Not exit(): the application object still lives on main's stack.
+        std::_Exit(failed ? 1 : 0);
+      },
+      testing::ExitedWithCode(0), "");
+  GTEST_FLAG_SET(death_test_style, style);
+}
+
+TEST(MainWindowDesign, WithoutPicturesTheButtonsShowTheirCaptionsAlone) {
+  ExpectInAFreshProcess([] {
+    test::TestBundle bundle(false);
+    test::ModalAnswerer answerer;
+    const Ref<MainWindowClass> w = MainWindow();
+    w->Show();
+    test::Pump(50);
+    const std::pair<const char*, const char*> buttons[] = {{"SourceFileSelectBtn", "Select..."},
+                                                           {"SourceDirSelectBtn", "Select..."},
+                                                           {"TargetDirSelectBtn", "Select..."},
+                                                           {"AboutBtn", "About"}};
+    for (const auto& [name, caption] : buttons) {
+      SCOPED_TRACE(name);
+      const Ref<BevelButton> button = w->ControlByName<BevelButton>(name);
+      EXPECT_FALSE(button->Icon());
+      EXPECT_EQ(button->Caption(), String(caption));
+      const auto* tool = static_cast<QToolButton*>(button->Widget());
+      EXPECT_TRUE(tool->icon().isNull());
+      EXPECT_EQ(tool->toolButtonStyle(), Qt::ToolButtonTextOnly);
+      EXPECT_EQ(tool->text().toStdString(), caption);
+    }
+    EXPECT_TRUE(answerer.Seen().empty());
+    w->Close();
+  });
 }
 
 }  // namespace
