@@ -124,13 +124,15 @@ void ConverterWindow::p_Convert(Ref<FolderItem> source, Ref<FolderItem> target) 
     out->CreateAsFolder();
     // A plain file standing at that name, or a link back to the source itself, is no
     // folder to convert into.
-    if (!out->Exists() || !out->Directory() || out->IsSameItemAs(*source)) return;
-
-    ConvertItems(source, out);
-    WarnWindow()->InitWindow(1, "Conversion done successfull.", "OK", "", "");
+    if (out->Exists() && out->Directory() && !out->IsSameItemAs(*source)) {
+      ConvertItems(source, out);
+      WarnWindow()->InitWindow(1, "Conversion done successfull.", "OK", "", "");
+    }
   } catch (...) {
     UpdateProtocoll("Exception p_RenameItems");
   }
+  // However the run ended, the screen shows where it stands.
+  ShowPendingUpdates();
 }
 
 void ConverterWindow::p_ConvertSubFolder(Ref<FolderItem> source, Ref<FolderItem> targetParent) {

@@ -153,5 +153,23 @@ TEST_F(MainWindowScreen, AMessageBoxMidRunOpensOverTheCountSoFar) {
   ExpectOnScreen(screens[1], 3, 4);
 }
 
+// A run that ends without a word (no folder can be made for the copy) still leaves the
+// screen showing where it stands: the bar set back to the start of the new count.
+TEST_F(MainWindowScreen, ARunEndingWithoutADialogLeavesTheScreenCurrent) {
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) WriteFile(docs / name, "x");
+  std::vector<Screen> screens;
+  ASSERT_EQ(DropDocs(screens), Names{kDone});
+  ASSERT_EQ(Bar()->value(), 3);
+  WriteFile(docs / "d.txt", "x");
+  fs::remove_all(dir / "Docs_Converted");
+  WriteFile(dir / "Docs_Converted", "in the way");
+  ModalAnswerer answerer;
+  test::DropPaths(w->ControlByName<TabPanel>("myPanel")->Widget(), {docs});
+  EXPECT_TRUE(answerer.Seen().empty());
+  EXPECT_EQ(w->ControlByName<ProgressBar>("StatusBar")->Value(), 0);
+  EXPECT_EQ(Bar()->maximum(), 4);
+  EXPECT_EQ(Bar()->value(), 0);
+}
+
 }  // namespace
 }  // namespace kolvane
