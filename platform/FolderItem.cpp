@@ -47,6 +47,7 @@ namespace {
 constexpr const char* kFinderInfo = "user.com.apple.FinderInfo";
 constexpr std::size_t kFinderInfoSize = 32;
 constexpr std::size_t kStreamChunk = 64 * 1024;
+constexpr std::size_t kDirectWrite = 512;
 constexpr std::size_t kReadChunk = 128 * 1024;
 constexpr std::size_t kMinReadChunk = 4 * 1024;
 
@@ -600,7 +601,8 @@ void TextOutputStream::Flush() {
 void TextOutputStream::Write(const String& text) {
   if (!pending_->open) throw IOException("write to a closed stream");
   const std::string& bytes = text.Bytes();
-  if (buffer_.size() + bytes.size() < kStreamChunk) {
+  // Small pieces, lines say, are gathered; a whole text goes out as it is.
+  if (buffer_.size() + bytes.size() < kStreamChunk && bytes.size() < kDirectWrite) {
     buffer_ += bytes;
     return;
   }
