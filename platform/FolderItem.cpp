@@ -25,6 +25,9 @@ struct PendingOutput {
   Way way = Way::Unnamed;
   std::string temp;
   std::string final;
+  // The open folder and the name within it that an unnamed file is linked to, when known.
+  std::shared_ptr<const FolderHandle> folder;
+  std::string name;
   bool open = false;
   bool replaces = false;  // something stood at the name
   std::uint64_t written = 0;
@@ -33,6 +36,15 @@ struct PendingOutput {
   // own until the new content stands.
   std::string finderInfo;
   bool finderInfoSet = false;
+};
+
+// An open folder, held while items reached through it are in use.
+struct FolderHandle {
+  explicit FolderHandle(int descriptor) : fd(descriptor) {}
+  ~FolderHandle() { ::close(fd); }
+  FolderHandle(const FolderHandle&) = delete;
+  FolderHandle& operator=(const FolderHandle&) = delete;
+  int fd;
 };
 
 // A folder on the way down a walk, by device and inode, and the one above it.
@@ -160,6 +172,12 @@ std::string FolderItem::PathOf(std::string_view name) const {
 
 bool FolderItem::IsRoot() const { return path_ == "/"; }
 
+int FolderItem::AtFolder() const { return within_ ? within_->fd : AT_FDCWD; }
+
+const char* FolderItem::AtName() const {
+  return within_ ? path_.c_str() + (path_.size() - LastComponent().size()) : path_.c_str();
+}
+
 std::string_view FolderItem::LastComponent() const {
   const std::string& s = path_;
   return IsRoot() ? std::string_view() : std::string_view(s).substr(s.rfind('/') + 1);
@@ -190,12 +208,13 @@ Ref<FolderItem> FolderItem::Child(const String& name) const {
   }
   auto child = New<FolderItem>(PathOf(n), Trusted{});
   child->inFolderMadeHere_ = madeHere_;
+  child->within_ = madeHandle_;
   return child;
 }
 
 bool FolderItem::Exists() const {
   struct stat st;
-  return StatOf(path_, st);
+  return ::fstatat(AtFolder(), AtName(), &st, 0) == 0;
 }
 
 bool FolderItem::Visible() const {
@@ -206,13 +225,14 @@ bool FolderItem::Visible() const {
 bool FolderItem::Directory() const {
   if (kind_ != Kind::Unknown) return kind_ == Kind::Folder;
   struct stat st;
-  return StatOf(path_, st) && S_ISDIR(st.st_mode);
+  return ::fstatat(AtFolder(), AtName(), &st, 0) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::int32_t FolderItem::Count() {
   listing_.emplace();
   step_.reset();
-  const int fd = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  listedHandle_.reset();
+  const int fd = ::openat(AtFolder(), AtName(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return 0;
     throw IOException(ErrnoText("cannot list", path_));
@@ -231,10 +251,12 @@ std::int32_t FolderItem::Count() {
     return 0;
   }
   step_ = std::make_shared<const WalkStep>(WalkStep{st.st_dev, st.st_ino, above_ ? above_ : StepsAbove(fd)});
-  DIR* dir = ::fdopendir(fd);
+  listedHandle_ = std::make_shared<const FolderHandle>(fd);
+  const int listed = ::dup(fd);
+  DIR* dir = listed >= 0 ? ::fdopendir(listed) : nullptr;
   if (!dir) {
     const int err = errno;
-    ::close(fd);
+    if (listed >= 0) ::close(listed);
     errno = err;
     throw IOException(ErrnoText("cannot list", path_));
   }
@@ -264,6 +286,7 @@ Ref<FolderItem> FolderItem::Item(std::int32_t index) {
   const Entry& e = (*listing_)[static_cast<std::size_t>(index) - 1];
   auto item = New<FolderItem>(PathOf(e.name), Trusted{});
   item->above_ = step_;
+  item->within_ = listedHandle_;
   item->kind_ = e.kind;
   return item;
 }
@@ -317,8 +340,10 @@ Ref<TextInputStream> FolderItem::OpenAsTextFile() const {
   // Only regular files are opened: opening a FIFO or a device could block or act.
   struct stat st;
   if (kind_ == Kind::Folder || kind_ == Kind::Other) return nullptr;
-  if (kind_ == Kind::Unknown && (!StatOf(path_, st) || !S_ISREG(st.st_mode))) return nullptr;
-  const int fd = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (kind_ == Kind::Unknown && (::fstatat(AtFolder(), AtName(), &st, 0) != 0 || !S_ISREG(st.st_mode))) {
+    return nullptr;
+  }
+  const int fd = ::openat(AtFolder(), AtName(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return nullptr;
   // Something else may have taken the name since the check; O_NONBLOCK kept that from
   // blocking. On a regular file it changes nothing, so it can stay set.
@@ -338,10 +363,12 @@ Ref<TextInputStream> FolderItem::OpenAsTextFile() const {
 Ref<TextOutputStream> FolderItem::CreateTextFile(LinkAtName atLink) {
   creationFailed_ = true;
   if (IsRoot()) return nullptr;
-  const std::string final = atLink == LinkAtName::WriteThrough ? FollowLinks(path_) : path_;
+  const bool through = atLink == LinkAtName::WriteThrough;
+  const std::string final = through ? FollowLinks(path_) : path_;
   const std::string folder = final.substr(0, final.rfind('/') + 1);
   struct stat st;
-  const bool exists = !inFolderMadeHere_ && ::lstat(final.c_str(), &st) == 0;
+  const bool exists = !inFolderMadeHere_ && (through ? ::lstat(final.c_str(), &st)
+                                                     : ::fstatat(AtFolder(), AtName(), &st, AT_SYMLINK_NOFOLLOW)) == 0;
   if (exists && S_ISDIR(st.st_mode)) return nullptr;
   const bool regular = exists && S_ISREG(st.st_mode);
   if (regular && !MayWrite(final)) return nullptr;  // write-protected: left alone
@@ -353,7 +380,15 @@ Ref<TextOutputStream> FolderItem::CreateTextFile(LinkAtName atLink) {
   // the folder, where a temporary one would be added, then renamed. A file replaced, or
   // one on a file system without unnamed files, goes through a temporary sibling.
   int fd = -1;
-  if (!exists && CanNameUnnamedFiles()) fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (!exists && CanNameUnnamedFiles()) {
+    if (within_ && !through) {
+      fd = ::openat(within_->fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+      pending->folder = within_;
+      pending->name = AtName();
+    } else {
+      fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    }
+  }
   if (fd < 0) {
     std::string temp = folder + ".kolvane-XXXXXX";
     fd = ::mkostemp(temp.data(), O_CLOEXEC);
@@ -385,8 +420,11 @@ Ref<TextOutputStream> FolderItem::CreateTextFile(LinkAtName atLink) {
 }
 
 void FolderItem::CreateAsFolder() {
-  madeHere_ = ::mkdir(path_.c_str(), 0777) == 0;
+  madeHere_ = ::mkdirat(AtFolder(), AtName(), 0777) == 0;
   listing_.reset();
+  // Held open for the files a run writes into it.
+  const int fd = ::openat(AtFolder(), AtName(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  madeHandle_ = fd >= 0 ? std::make_shared<const FolderHandle>(fd) : nullptr;
 }
 
 bool FolderItem::IsSameItemAs(const FolderItem& other) const {
@@ -502,17 +540,19 @@ namespace {
 
 // Gives a file opened with O_TMPFILE a name; EEXIST when something stands there. Newer
 // kernels let the one who opened it name it directly, older ones only through /proc.
-int LinkUnnamed(int fd, const std::string& name) {
+int LinkUnnamed(int fd, int folder, const char* name) {
   static bool direct = true;
   if (direct) {
-    if (::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
+    if (::linkat(fd, "", folder, name, AT_EMPTY_PATH) == 0) return 0;
     if (errno != ENOENT && errno != EPERM) return -1;
   }
   const std::string self = "/proc/self/fd/" + std::to_string(fd);
-  const int linked = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
+  const int linked = ::linkat(AT_FDCWD, self.c_str(), folder, name, AT_SYMLINK_FOLLOW);
   if (linked == 0) direct = false;
   return linked;
 }
+
+int LinkUnnamed(int fd, const std::string& name) { return LinkUnnamed(fd, AT_FDCWD, name.c_str()); }
 
 // Names an unnamed output as a hidden temporary sibling of its final name.
 bool LinkUnderTemporaryName(PendingOutput& p) {
@@ -630,7 +670,7 @@ void TextOutputStream::Close() {
   switch (p.way) {
     case PendingOutput::Way::InPlace: CloseInPlace(p); return;
     case PendingOutput::Way::Unnamed:
-      if (LinkUnnamed(p.fd, p.final) == 0) {
+      if ((p.folder ? LinkUnnamed(p.fd, p.folder->fd, p.name.c_str()) : LinkUnnamed(p.fd, p.final)) == 0) {
         p.open = false;
         if (::close(p.fd) != 0) {
           const int err = errno;

@@ -19,6 +19,7 @@ class TextOutputStream;
 class Picture;
 struct PendingOutput;
 struct WalkStep;
+struct FolderHandle;
 
 // What CreateTextFile does with a symbolic link standing at the name: replace the link
 // with the new file, or write the file the link names, in that file's own folder.
@@ -100,6 +101,10 @@ class FolderItem {
     Kind kind;
   };
   std::string PathOf(std::string_view name) const;
+  // Where the system calls find the item: through the open folder that holds it when
+  // there is one, so that each looks up one name instead of the whole path.
+  int AtFolder() const;
+  const char* AtName() const;
   bool IsRoot() const;
   // The name as the path holds it; empty at the root.
   std::string_view LastComponent() const;
@@ -113,6 +118,12 @@ class FolderItem {
   std::shared_ptr<const WalkStep> above_;
   // For a listed folder: itself as a step of the way down, handed to its entries.
   std::shared_ptr<const WalkStep> step_;
+  // A listed folder held open for its entries, a folder made here held open for the
+  // files written into it, and the open folder holding this item, when it was reached
+  // through one of those.
+  std::shared_ptr<const FolderHandle> listedHandle_;
+  std::shared_ptr<const FolderHandle> madeHandle_;
+  std::shared_ptr<const FolderHandle> within_;
   mutable std::optional<std::string> codes_;  // the 8 bytes of type and creator
   std::weak_ptr<PendingOutput> pending_;      // an output stream still writing this item
   bool creationFailed_ = false;               // the last CreateTextFile gave none
