@@ -23,6 +23,7 @@
 #include "MenuBar.h"
 #include "Picture.h"
 #include "QtText.h"
+#include "X11.h"
 
 namespace kolvane {
 
@@ -194,9 +195,34 @@ void DispatchEvent(const std::function<void()>& handler) {
   }
 }
 
+namespace {
+
+// On X11 the server knows the key's state whichever program has the keyboard. A folder run
+// asks before every item, so an answer is reused for a few milliseconds rather than paying
+// a round trip per file; a held key is still seen at the next item.
+bool EscapeOnTheServer() {
+  using Clock = std::chrono::steady_clock;
+  static constexpr std::chrono::milliseconds kReuse{5};
+  // After a pause the keys are looked up again, in case the keyboard was remapped.
+  static constexpr std::chrono::seconds kPause{1};
+  static Clock::time_point asked{};
+  static bool down = false;
+  const Clock::time_point now = Clock::now();
+  if (now - asked >= kReuse) {
+    down = x11::EscapeDown(now - asked >= kPause);
+    asked = now;
+  }
+  return down;
+}
+
+}  // namespace
+
 bool Keyboard::AsyncKeyDown(std::int32_t keyCode) {
+  if (keyCode != 53) return false;
+  if (x11::Available()) return EscapeOnTheServer();
+  // Elsewhere (Wayland) no program may read the keyboard while another has it.
   const EscapeTracker* t = Tracker();
-  return keyCode == 53 && t && t->held;
+  return t && t->held;
 }
 
 void Beep() { QApplication::beep(); }

@@ -188,5 +188,72 @@ TEST_P(ProgramQuits, QuitFromTheMenuEndsItCleanly) {
 INSTANTIATE_TEST_SUITE_P(Program, ProgramQuits, testing::Values(false, true),
                          [](const auto& param) { return param.param ? "WithoutMainWindow" : "WithMainWindow"; });
 
+// A folder run asks for the Escape key's state, not for key events: the key was pressed
+// while another program had the keyboard, and the display repeats no key, so Kolvane
+// never receives it.
+class FolderRunOnADisplay : public OnADisplay {
+ protected:
+  void TearDown() override {
+    display.KeyUp("Escape");
+    End(other);
+    OnADisplay::TearDown();
+  }
+  // Clicks a control of the main window at its design position.
+  void ClickAt(int x, int y) { display.Click(main.x + x, main.y + main.height - 360 + y); }
+  // "Select..." opens the folder dialog; the path is typed and Return accepts it.
+  void ChooseFolder(int buttonTop, const fs::path& folder) {
+    ClickAt(342 + 43, buttonTop + 11);
+    const std::optional<TopLevel> dialog = WaitFor([](const TopLevel& w) { return w.name == "Find Directory"; });
+    ASSERT_TRUE(dialog) << Windows() << Said();
+    ASSERT_TRUE(display.Focus(dialog->id));
+    display.Key("ctrl+a");
+    display.TypeText(QString::fromStdString(folder.string()));
+    display.Key("Return");
+    ASSERT_TRUE(test::PumpUntil([&] { return !Shown(dialog->id); }, kWait)) << Windows();
+  }
+
+  test::TempDir files;
+  TopLevel main;
+  QProcess other;
+};
+
+TEST_F(FolderRunOnADisplay, EscapeHeldWhileAnotherProgramHasTheKeyboardStopsIt) {
+  const fs::path source = files / "Letters";
+  fs::create_directories(source / "Old");
+  for (int i = 0; i < 20; ++i) {
+    test::WriteFile(source / ("letter" + std::to_string(i) + ".txt"), "Gr\x9f\x8e");
+    test::WriteFile(source / "Old" / ("note" + std::to_string(i) + ".txt"), "caf\x8e");
+  }
+  const fs::path target = files / "Out";
+  fs::create_directory(target);
+
+  Start();
+  const std::optional<TopLevel> shown = WaitFor(IsMainWindow);
+  ASSERT_TRUE(shown) << Windows() << Said();
+  main = *shown;
+  // The splash lies over the folder buttons until it closes.
+  ASSERT_TRUE(test::PumpUntil([&] { return !display.Shown(IsAboutBox); }, kWait)) << Windows();
+  ClickAt(230, 81);  // the "Batch Conversion" tab
+  ChooseFolder(130, source);
+  ASSERT_FALSE(HasFatalFailure());
+  ChooseFolder(176, target);
+  ASSERT_FALSE(HasFatalFailure());
+
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("DISPLAY", display.Name());
+  other.setProcessEnvironment(env);
+  other.start("xmessage", {"-geometry", "+0+0", "Another program"});
+  const std::optional<TopLevel> xmessage = WaitFor([](const TopLevel& w) { return w.name == "xmessage"; });
+  ASSERT_TRUE(xmessage) << Windows();
+  ASSERT_TRUE(display.Focus(xmessage->id));
+  display.KeyDown("Escape");
+  ClickAt(276 + 75, 238 + 10);  // "Batch Convert"
+
+  const auto notice = WaitFor([](const TopLevel& w) { return QString::fromStdString(w.name).endsWith(" - Hinweis!"); }, 60000);
+  ASSERT_TRUE(notice) << Windows() << Said();
+  EXPECT_TRUE(fs::is_directory(target / "Letters_Converted"));
+  EXPECT_EQ(test::Tree(target / "Letters_Converted"), std::vector<std::string>{});
+}
+
 }  // namespace
 }  // namespace kolvane
