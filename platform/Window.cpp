@@ -308,9 +308,34 @@ void Window::ShowWidget() {
       widget_->move(area.center() - QPoint(widget_->width() / 2, widget_->height() / 2));
     }
   }
-  widget_->show();
   // The offscreen platform has no stacking of windows to change.
-  if (QGuiApplication::platformName() != QLatin1String("offscreen")) widget_->raise();
+  const bool stacked = QGuiApplication::platformName() != QLatin1String("offscreen");
+  std::vector<QWidget*> splashes;
+  if (stacked && design_.Int("Frame", 0) == 0) {
+    for (const auto& w : OpenWindows()) {
+      if (w->design_.Int("Frame", 0) == 2 && w->widget_->isVisible() && !w->widget_->isModal()) {
+        splashes.push_back(w->widget_.get());
+      }
+    }
+  }
+  if (splashes.empty()) {
+    widget_->show();
+    if (stacked) widget_->raise();
+  } else {
+    // A splash (a frameless box shown without waiting for it) stays in front of a document
+    // window opened while it is up. It goes above the new window before that is mapped, so
+    // the new window is never seen over it...
+    widget_->winId();
+    widget_->raise();
+    for (QWidget* splash : splashes) splash->raise();
+    widget_->show();
+    // ...and, once a window manager has the new window, becomes its transient, which window
+    // managers keep above it.
+    for (QWidget* splash : splashes) {
+      x11::SetTransientFor(*splash, *widget_);
+      splash->raise();
+    }
+  }
   widget_->activateWindow();
 }
 

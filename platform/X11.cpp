@@ -1,6 +1,8 @@
 #include "X11.h"
 
 #include <QGuiApplication>
+#include <QWidget>
+#include <QWindow>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -72,6 +74,20 @@ bool EscapeDown(bool lookUpKeys) {
     if (keymap->keys[code / 8] & (1u << (code % 8))) return true;
   }
   return false;
+}
+
+void SetTransientFor(QWidget& front, QWidget& back) {
+  back.winId();
+  front.winId();
+  // Kept by the toolkit for the next time front is shown...
+  front.windowHandle()->setTransientParent(back.windowHandle());
+  xcb_connection_t* c = Connection();
+  if (!c) return;
+  // ...and told to the window manager now, as the toolkit does so only when showing it.
+  const auto parent = static_cast<xcb_window_t>(back.winId());
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(front.winId()),
+                      XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 32, 1, &parent);
+  xcb_flush(c);
 }
 
 }  // namespace kolvane::x11

@@ -2,6 +2,8 @@
 // connection. Every function does nothing (or answers False) on other platforms.
 #pragma once
 
+class QWidget;
+
 namespace kolvane::x11 {
 
 // Whether the application talks to an X server.
@@ -11,5 +13,8 @@ bool Available();
 // program has the keyboard. One round trip; with lookUpKeys, the keys are looked up in the
 // server's mapping first (one more).
 bool EscapeDown(bool lookUpKeys);
+
+// Makes front transient for back, also when front is on screen already.
+void SetTransientFor(QWidget& front, QWidget& back);
 
 }  // namespace kolvane::x11

@@ -126,11 +126,11 @@ class OnADisplay : public testing::Test {
   QProcess program;
 };
 
-TEST_F(OnADisplay, OpensTheSplashAndTheMainWindow) {
+TEST_F(OnADisplay, OpensTheMainWindowWithTheSplashInFrontUntilItCloses) {
   // Read from the server's notifications, so that the 3-second splash need not be caught.
   test::StackingLog log(display);
   Start();
-  bool bothShown = false, splashClosed = false;
+  bool bothShown = false, mainInFront = false, splashClosed = false;
   const auto look = [&](const std::vector<TopLevel>& stack) {
     const auto at = [&](bool (*match)(const TopLevel&)) {
       const auto it = std::find_if(stack.begin(), stack.end(), [&](const TopLevel& w) { return w.viewable && match(w); });
@@ -138,11 +138,15 @@ TEST_F(OnADisplay, OpensTheSplashAndTheMainWindow) {
     };
     const int splash = at(IsAboutBox);
     const int main = at(IsMainWindowSize);
-    bothShown = bothShown || (splash >= 0 && main >= 0);
+    if (splash >= 0 && main >= 0) {
+      bothShown = true;
+      mainInFront = mainInFront || main > splash;
+    }
     splashClosed = splashClosed || (bothShown && splash < 0);
   };
   EXPECT_TRUE(test::PumpUntil([&] { return log.Read(look), splashClosed; }, 60000)) << Windows() << Said();
   EXPECT_TRUE(bothShown);
+  EXPECT_FALSE(mainInFront) << "the main window came in front of the splash";
   EXPECT_TRUE(display.Shown(IsMainWindow)) << Windows();
   EXPECT_TRUE(StaysUp(program, 1000));
   EXPECT_TRUE(fs::exists(config / "Kolvane_Prefs.txt"));
