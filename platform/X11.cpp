@@ -5,6 +5,7 @@
 #include <QWindow>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 #include <vector>
 #include <xcb/xcb.h>
 
@@ -34,6 +35,12 @@ using ReplyPtr = std::unique_ptr<Reply, decltype(&std::free)>;
 template <class Reply>
 ReplyPtr<Reply> Own(Reply* reply) {
   return ReplyPtr<Reply>(reply, &std::free);
+}
+
+xcb_atom_t Atom(xcb_connection_t* c, std::string_view name) {
+  const auto reply = Own(xcb_intern_atom_reply(
+      c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(name.size()), name.data()), nullptr));
+  return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
 }
 
 std::vector<xcb_keycode_t> EscapeKeycodes(xcb_connection_t* c) {
@@ -74,6 +81,17 @@ bool EscapeDown(bool lookUpKeys) {
     if (keymap->keys[code / 8] & (1u << (code % 8))) return true;
   }
   return false;
+}
+
+void ClearTitle(QWidget& window) {
+  xcb_connection_t* c = Connection();
+  if (!c) return;
+  const auto id = static_cast<xcb_window_t>(window.winId());
+  // The toolkit writes both names when the native window is made, not again when it is shown.
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, Atom(c, "_NET_WM_NAME"), Atom(c, "UTF8_STRING"), 8, 0,
+                      nullptr);
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0, nullptr);
+  xcb_flush(c);
 }
 
 void SetTransientFor(QWidget& front, QWidget& back) {

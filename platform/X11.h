@@ -14,6 +14,10 @@ bool Available();
 // server's mapping first (one more).
 bool EscapeDown(bool lookUpKeys);
 
+// Leaves the window's title empty where the toolkit would name it after the application.
+// Creates the native window; call it before the window is shown.
+void ClearTitle(QWidget& window);
+
 // Makes front transient for back, also when front is on screen already.
 void SetTransientFor(QWidget& front, QWidget& back);
 

@@ -152,6 +152,19 @@ TEST_F(OnADisplay, OpensTheMainWindowWithTheSplashInFrontUntilItCloses) {
   EXPECT_TRUE(fs::exists(config / "Kolvane_Prefs.txt"));
 }
 
+TEST_F(OnADisplay, AFailedStartIsReportedInAnAlertWithAnEmptyTitle) {
+  Start(true);
+  const std::optional<TopLevel> alert = WaitFor(IsAlert);
+  ASSERT_TRUE(alert) << Windows() << Said();
+  // Both names a window manager may show are there, and empty: xprop prints nothing after "=".
+  const QString names = display.Run("xprop", {"-id", QString::number(alert->id), "_NET_WM_NAME", "WM_NAME"});
+  const auto empty = [&](const char* line) {
+    return names.split('\n').contains(QString::fromLatin1(line));
+  };
+  EXPECT_TRUE(empty("_NET_WM_NAME(UTF8_STRING) = ")) << names.toStdString();
+  EXPECT_TRUE(empty("WM_NAME(STRING) = ")) << names.toStdString();
+}
+
 // The program's standard Quit, from its menu, ends it cleanly; also when it runs without
 // its main window because its preferences could not be set up.
 class ProgramQuits : public OnADisplay, public testing::WithParamInterface<bool> {};
