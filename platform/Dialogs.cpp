@@ -10,6 +10,7 @@
 #include "Window.h"
 
 #include "QtText.h"
+#include "X11.h"
 
 namespace kolvane {
 
@@ -19,7 +20,11 @@ std::int32_t MsgBox(const String& message, std::int32_t, const String& title) {
   ShowPendingUpdates();
   if (!qApp) throw RuntimeException("no application to show a message box");
   QMessageBox box(QMessageBox::NoIcon, ToQString(title), ToQString(message), QMessageBox::Ok);
+  // The message is shown as written, also when it looks like markup.
+  box.setTextFormat(Qt::PlainText);
   box.setWindowModality(Qt::ApplicationModal);
+  // The toolkit would name a window without a title after the application.
+  if (title.IsEmpty()) x11::ClearTitle(box);
   box.exec();
   return 1;
 }

@@ -23,6 +23,7 @@
 #include "MenuBar.h"
 #include "Picture.h"
 #include "QtText.h"
+#include "X11.h"
 
 namespace kolvane {
 
@@ -201,9 +202,34 @@ void DispatchEvent(const std::function<void()>& handler) {
   }
 }
 
+namespace {
+
+// On X11 the server knows the key's state whichever program has the keyboard. A folder run
+// asks before every item, so an answer is reused for a few milliseconds rather than paying
+// a round trip per file; a held key is still seen at the next item.
+bool EscapeOnTheServer() {
+  using Clock = std::chrono::steady_clock;
+  static constexpr std::chrono::milliseconds kReuse{5};
+  // After a pause the keys are looked up again, in case the keyboard was remapped.
+  static constexpr std::chrono::seconds kPause{1};
+  static Clock::time_point asked{};
+  static bool down = false;
+  const Clock::time_point now = Clock::now();
+  if (now - asked >= kReuse) {
+    down = x11::EscapeDown(now - asked >= kPause);
+    asked = now;
+  }
+  return down;
+}
+
+}  // namespace
+
 bool Keyboard::AsyncKeyDown(std::int32_t keyCode) {
+  if (keyCode != 53) return false;
+  if (x11::Available()) return EscapeOnTheServer();
+  // Elsewhere (Wayland) no program may read the keyboard while another has it.
   const EscapeTracker* t = Tracker();
-  return keyCode == 53 && t && t->held;
+  return t && t->held;
 }
 
 void Beep() { QApplication::beep(); }
@@ -297,9 +323,34 @@ void Window::ShowWidget() {
       widget_->move(area.center() - QPoint(widget_->width() / 2, widget_->height() / 2));
     }
   }
-  widget_->show();
   // The offscreen platform has no stacking of windows to change.
-  if (QGuiApplication::platformName() != QLatin1String("offscreen")) widget_->raise();
+  const bool stacked = QGuiApplication::platformName() != QLatin1String("offscreen");
+  std::vector<QWidget*> splashes;
+  if (stacked && design_.Int("Frame", 0) == 0) {
+    for (const auto& w : OpenWindows()) {
+      if (w->design_.Int("Frame", 0) == 2 && w->widget_->isVisible() && !w->widget_->isModal()) {
+        splashes.push_back(w->widget_.get());
+      }
+    }
+  }
+  if (splashes.empty()) {
+    widget_->show();
+    if (stacked) widget_->raise();
+  } else {
+    // A splash (a frameless box shown without waiting for it) stays in front of a document
+    // window opened while it is up. It goes above the new window before that is mapped, so
+    // the new window is never seen over it...
+    widget_->winId();
+    widget_->raise();
+    for (QWidget* splash : splashes) splash->raise();
+    widget_->show();
+    // ...and, once a window manager has the new window, becomes its transient, which window
+    // managers keep above it.
+    for (QWidget* splash : splashes) {
+      x11::SetTransientFor(*splash, *widget_);
+      splash->raise();
+    }
+  }
   widget_->activateWindow();
 }
 

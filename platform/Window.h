@@ -166,10 +166,11 @@ void ShowPendingUpdates();
 
 void Beep();
 
-// The keyboard's live state, as the application has seen it.
+// The keyboard's live state.
 struct Keyboard {
   // Whether the key with this virtual key code is held down now. Only Escape (53) is
-  // tracked; every other code answers False.
+  // followed; every other code answers False. On X11 the server tells, whichever program
+  // has the keyboard; elsewhere the key events the application receives do.
   static bool AsyncKeyDown(std::int32_t keyCode);
 };
 

@@ -1,5 +1,6 @@
 #include "platform/Window.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Controls.h"
+#include "platform/Dialogs.h"
 #include "platform/FileType.h"
 #include "tests/support/Drop.h"
 #include "tests/support/Modal.h"
@@ -239,6 +241,25 @@ TEST(Keyboard, EscapeIsTrackedWhileItIsHeld) {
   QTest::keyRelease(w->Widget(), Qt::Key_Escape);
   EXPECT_FALSE(Keyboard::AsyncKeyDown(53));
   w->Close();
+}
+
+TEST(MessageBoxes, ShowTheMessageAsWrittenAlsoWhenItLooksLikeMarkup) {
+  // What the box reads out is what it shows: markup rendered would lose its tags.
+  std::vector<std::string> shown;
+  const test::Answer readAndClose = test::Run([&](QWidget* box) {
+    for (QLabel* label : box->findChildren<QLabel*>()) {
+      if (!label->isVisibleTo(box) || label->text().isEmpty()) continue;
+      const QAccessibleInterface* read = QAccessible::queryAccessibleInterface(label);
+      shown.push_back(read ? read->text(QAccessible::Name).toStdString() : "");
+    }
+    test::PressDefault()(box);
+  });
+  ModalAnswerer answerer({readAndClose, readAndClose, readAndClose});
+  MsgBox("<b>x</b>");
+  MsgBox("<p>1 &lt; 2</p>", 0, "");
+  MsgBox("a <i>b</i> & c", 0, "Title");
+  EXPECT_EQ(shown, (std::vector<std::string>{"<b>x</b>", "<p>1 &lt; 2</p>", "a <i>b</i> & c"}));
+  EXPECT_EQ(answerer.Seen().size(), 3u);
 }
 
 }  // namespace
