@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "app/AboutWindow.h"
-#include "app/App.h"
+#include "startup/App.h"
 #include "app/FileTypes.h"
 #include "app/Prefs_Modul.h"
 #include "tests/support/Modal.h"

@@ -1,8 +1,8 @@
 #include "App.h"
 
-#include "AboutWindow.h"
-#include "FileTypes.h"
-#include "Prefs_Modul.h"
+#include "app/AboutWindow.h"
+#include "app/FileTypes.h"
+#include "app/Prefs_Modul.h"
 #include "ui/MainWindow.h"
 
 namespace kolvane {
