@@ -351,8 +351,8 @@ Ref<TextInputStream> FolderItem::OpenAsTextFile() const {
     ::close(fd);
     return nullptr;
   }
-  // The codes are read from the open file, which spares looking the name up again.
-  if (!codes_ && pending_.expired()) {
+  // The codes are read afresh from the open file, which spares looking the name up again.
+  if (pending_.expired()) {
     char buf[kFinderInfoSize];
     const ssize_t n = ::fgetxattr(fd, kFinderInfo, buf, sizeof buf);
     codes_ = n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
