@@ -404,10 +404,8 @@ void Window::SetMenuBar(Ref<MenuBar> menu) {
 }
 
 Ref<Control> Window::FindControl(std::string_view name) const {
-  for (const Ref<Control>& c : controls_) {
-    if (c->Name() == name) return c;
-  }
-  return nullptr;
+  const auto it = controlsByName_.find(name);
+  return it == controlsByName_.end() ? nullptr : it->second;
 }
 
 void Window::_SetProperties(const DesignBlock& block) {
@@ -464,6 +462,7 @@ void Window::ApplyLocks(std::int32_t dx, std::int32_t dy) {
 void Window::_AddControl(std::string_view name, const Ref<Control>& control) {
   control->Attach(*this, name, content_);
   controls_.push_back(control);
+  controlsByName_.emplace(std::string(name), control);  // the first of a name is the one found
 }
 
 void Window::BindControlEvent(Control& control, std::string_view event, std::any handler) {

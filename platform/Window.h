@@ -128,6 +128,8 @@ class Window : public std::enable_shared_from_this<Window> {
   QWidget* content_ = nullptr;
   DesignValues design_;
   std::vector<Ref<Control>> controls_;
+  // A run looks controls up by name for every file.
+  std::map<std::string, Ref<Control>, std::less<>> controlsByName_;
   Ref<Picture> backdrop_;
   Ref<MenuBar> menuBar_;
   std::int32_t width_ = 100;
