@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -32,26 +33,32 @@ unsigned char* Bytes(std::string& s) noexcept { return reinterpret_cast<unsigned
 // --- Single-byte sets to UTF-8 ---
 
 // The UTF-8 form of one byte of a single-byte set: 1 to 3 bytes, since every code
-// point of the tables lies in the Basic Multilingual Plane. Padded to four bytes so a
-// form is stored with one fixed-size copy.
+// point of the tables lies in the Basic Multilingual Plane. The form ends the four
+// bytes, so the converter, which writes from the back, stores it with one fixed-size
+// copy.
 struct Utf8Form {
   std::array<unsigned char, 4> bytes;
   std::uint32_t length;
 };
-using Utf8Forms = std::array<Utf8Form, 256>;
+struct Utf8Forms {
+  std::array<Utf8Form, 256> form;
+  std::array<std::uint8_t, 256> extra;  // length - 1, to size the result
+};
 
 Utf8Forms BuildUtf8Forms(const DecodeTable& table) noexcept {
   auto byte = [](unsigned v) { return static_cast<unsigned char>(v); };
   Utf8Forms forms{};
   for (std::size_t b = 0; b < 256; ++b) {
     const unsigned cp = table[b];
+    Utf8Form& f = forms.form[b];
     if (cp < 0x80) {
-      forms[b] = {{byte(cp), 0, 0, 0}, 1};
+      f = {{0, 0, 0, byte(cp)}, 1};
     } else if (cp < 0x800) {
-      forms[b] = {{byte(0xC0 | (cp >> 6)), byte(0x80 | (cp & 0x3F)), 0, 0}, 2};
+      f = {{0, 0, byte(0xC0 | (cp >> 6)), byte(0x80 | (cp & 0x3F))}, 2};
     } else {
-      forms[b] = {{byte(0xE0 | (cp >> 12)), byte(0x80 | ((cp >> 6) & 0x3F)), byte(0x80 | (cp & 0x3F)), 0}, 3};
+      f = {{0, byte(0xE0 | (cp >> 12)), byte(0x80 | ((cp >> 6) & 0x3F)), byte(0x80 | (cp & 0x3F))}, 3};
     }
+    forms.extra[b] = static_cast<std::uint8_t>(f.length - 1);
   }
   return forms;
 }
@@ -74,79 +81,84 @@ const Utf8Forms& Utf8FormsFor(Charset set) noexcept {
   return forms;
 }
 
-using Bytes16 = unsigned char __attribute__((vector_size(16)));
-
-// Number of bytes with the high bit set: each needs two or three bytes in UTF-8.
-std::size_t HighBytes(const unsigned char* src, std::size_t n) noexcept {
-  std::size_t count = 0;
+// How many bytes longer the text gets in UTF-8. Words without a high byte add nothing,
+// and most words of most texts have none.
+std::size_t ExtraUtf8Bytes(const unsigned char* src, std::size_t n, const Utf8Forms& forms) noexcept {
+  std::size_t extra = 0;
   std::size_t i = 0;
-  // Sixteen byte-wide counters, emptied before any of them can overflow.
-  while (i + 16 <= n) {
-    Bytes16 counters{};
-    for (const std::size_t end = std::min(n - 15, i + 255 * 16); i < end; i += 16) {
-      Bytes16 v;
-      std::memcpy(&v, src + i, 16);
-      counters += v >> 7;
-    }
-    for (int k = 0; k < 16; ++k) count += counters[k];
+  for (; i + 8 <= n; i += 8) {
+    if ((Load64(src + i) & kHighBits) == 0) continue;
+    for (std::size_t k = i; k < i + 8; ++k) extra += forms.extra[src[k]];
   }
-  for (; i < n; ++i) count += src[i] >> 7;
-  return count;
+  for (; i < n; ++i) extra += forms.extra[src[i]];
+  return extra;
 }
 
-// Stores all four bytes of the form, so dst needs three bytes of room past the form's
-// own length.
-unsigned char* PutUtf8(unsigned char* dst, const Utf8Form& f) noexcept {
-  std::memcpy(dst, f.bytes.data(), f.bytes.size());
-  return dst + f.length;
-}
-
-// Converts n bytes at src to UTF-8 at dst and returns the end of what it wrote. dst may
-// lie before src in the same buffer when it stays at least 8 bytes behind the byte being
-// read: every store then lands on bytes already read.
-unsigned char* PutUtf8Text(const unsigned char* src, std::size_t n, unsigned char* dst,
-                           const Utf8Forms& forms) noexcept {
-  std::size_t i = 0;
-  while (i + 16 <= n) {
-    const std::uint64_t a = Load64(src + i);
-    const std::uint64_t b = Load64(src + i + 8);
-    if (((a | b) & kHighBits) == 0) {
-      Store64(dst, a);
-      Store64(dst + 8, b);
-      dst += 16;
-      i += 16;
-      continue;
+// Converts the n bytes at the start of p to UTF-8 in place, ending at p + size, where
+// size is n plus the extra bytes. Working from the back, the write position w stays
+// ahead of the read position i by the growth still to come from the bytes before i, so
+// no unread byte is overwritten and the text never has to move out of the way first.
+// Wide stores may spill below their bytes only where that gap leaves room; once the
+// gap closes, what is left is ASCII and already in place.
+void PutUtf8Backward(unsigned char* p, std::size_t n, std::size_t size, const Utf8Forms& forms) noexcept {
+  static_assert(std::endian::native == std::endian::little, "the word scans read bytes in little-endian order");
+  std::size_t i = n;
+  std::size_t w = size;
+  while (w > i) {
+    if (i >= 16) {
+      const std::uint64_t a = Load64(p + i - 16);
+      const std::uint64_t b = Load64(p + i - 8);
+      const std::uint64_t highA = a & kHighBits;
+      const std::uint64_t highB = b & kHighBits;
+      if ((highA | highB) == 0) {
+        // Both words are read before either is written, and w >= i, so the stores
+        // land on bytes already read.
+        Store64(p + w - 16, a);
+        Store64(p + w - 8, b);
+        i -= 16;
+        w -= 16;
+        continue;
+      }
+      // The ASCII after the block's last high byte moves as it is.
+      const std::size_t ascii = highB != 0 ? static_cast<std::size_t>(std::countl_zero(highB)) / 8
+                                           : 8 + static_cast<std::size_t>(std::countl_zero(highA)) / 8;
+      if (w - i >= 16) {
+        Store64(p + w - 16, a);
+        Store64(p + w - 8, b);
+      } else {
+        std::memmove(p + w - ascii, p + i - ascii, ascii);
+      }
+      i -= ascii;
+      w -= ascii;
     }
-    for (const std::size_t end = i + 16; i < end; ++i) dst = PutUtf8(dst, forms[src[i]]);
+    // One byte at a time: a run of high bytes, or the first few bytes of the text.
+    do {
+      const Utf8Form& f = forms.form[p[--i]];
+      if (w - i >= 4) {
+        std::memcpy(p + w - 4, f.bytes.data(), 4);
+      } else {
+        std::memcpy(p + w - f.length, f.bytes.data() + 4 - f.length, f.length);
+      }
+      w -= f.length;
+    } while (i > 0 && w > i && (i < 16 || p[i - 1] >= 0x80));
   }
-  for (; i < n; ++i) dst = PutUtf8(dst, forms[src[i]]);
-  return dst;
 }
 
 std::string SingleByteToUtf8(std::string&& text, Charset from) {
   const Utf8Forms& forms = Utf8FormsFor(from);
   const std::size_t n = text.size();
-  const std::size_t high = HighBytes(Bytes(text), n);
-  if (high == 0) return std::move(text);  // pure ASCII is the same in UTF-8
+  const std::size_t extra = ExtraUtf8Bytes(Bytes(text), n, forms);
+  if (extra == 0) return std::move(text);  // pure ASCII is the same in UTF-8
 
-  // Counting the high bytes is far cheaper than looking each one up, and three bytes
-  // each is the most they need: the result fits in n + 2 * high bytes, with 8 bytes of
-  // slack for the whole-word stores.
-  const std::size_t room = n + 2 * high + 8;
-  if (text.capacity() >= room) {
-    // Where the text's buffer has the room, the bytes move to its end and are converted
-    // forward into its start: the writes never catch up with the reads, and no second
-    // buffer of the text's size is needed.
-    text.resize(room);
-    unsigned char* p = Bytes(text);
-    std::memmove(p + (room - n), p, n);
-    text.resize(static_cast<std::size_t>(PutUtf8Text(p + (room - n), n, p, forms) - p));
-    return std::move(text);
-  }
-  std::string out(room, '\0');
-  unsigned char* dst = Bytes(out);
-  out.resize(static_cast<std::size_t>(PutUtf8Text(Bytes(text), n, dst, forms) - dst));
-  return out;
+  // The result is sized exactly and converted within the text's own buffer, so a text
+  // read with room to grow needs no second buffer and no byte of room is written twice.
+  const std::size_t size = n + extra;
+  text.reserve(size);
+  text.resize_and_overwrite(size, [&](char* p, std::size_t) {
+    PutUtf8Backward(reinterpret_cast<unsigned char*>(p), n, size, forms);
+    return size;
+  });
+  return std::move(text);
 }
 
 // --- Encoding code points into a single-byte set ---

@@ -3,6 +3,7 @@
 // character-by-character reference.
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <random>
@@ -344,7 +345,18 @@ std::string ReferenceConvert(const std::string& in, Charset from, Charset to) {
   return ReferenceEncode(ReferenceDecode(in, from), to);
 }
 
-enum class Texture { MostlyAscii, DenseHighBytes, RandomBytes };
+enum class Texture { MostlyAscii, DenseHighBytes, RandomBytes, OnlyHighBytes, FewHighBytes };
+
+const char* Name(Texture texture) {
+  switch (texture) {
+    case Texture::MostlyAscii: return "mostly ASCII";
+    case Texture::DenseHighBytes: return "dense high bytes";
+    case Texture::RandomBytes: return "random bytes";
+    case Texture::OnlyHighBytes: return "only high bytes";
+    case Texture::FewHighBytes: return "few high bytes";
+  }
+  return "?";
+}
 
 // Text of exactly length bytes in the source set. UTF-8 text mixes characters every set
 // holds, characters only some hold, characters beyond the BMP, and stray bytes; cutting
@@ -352,8 +364,21 @@ enum class Texture { MostlyAscii, DenseHighBytes, RandomBytes };
 std::string RandomText(std::mt19937& rng, Charset from, Texture texture, std::size_t length) {
   auto pick = [&rng](unsigned lo, unsigned hi) { return std::uniform_int_distribution<unsigned>(lo, hi)(rng); };
   std::string s;
+  if (texture == Texture::FewHighBytes) {
+    // Long runs of ASCII between a handful of other characters, anywhere in the text.
+    for (std::size_t i = 0; i < length; ++i) s += static_cast<char>(pick(0, 127));
+    const unsigned count = length == 0 ? 0 : pick(1, 4);
+    for (unsigned k = 0; k < count; ++k) {
+      const std::size_t at = pick(0, static_cast<unsigned>(length - 1));
+      const std::string other = RandomText(rng, from, Texture::OnlyHighBytes, 4);
+      s.replace(at, std::min<std::size_t>(other.size(), length - at), other, 0, length - at);
+    }
+    return s;
+  }
   while (s.size() < length) {
-    const bool ascii = texture == Texture::MostlyAscii ? pick(0, 99) < 95 : pick(0, 99) < 10;
+    const bool ascii = texture == Texture::MostlyAscii   ? pick(0, 99) < 95
+                       : texture == Texture::OnlyHighBytes ? false
+                                                           : pick(0, 99) < 10;
     if (texture == Texture::RandomBytes) {
       s += static_cast<char>(pick(0, 255));
     } else if (ascii) {
@@ -388,18 +413,34 @@ TEST_P(TranscodeRandomTest, MatchesTheReference) {
   std::mt19937 rng(20240611u + 16u * static_cast<unsigned>(from) + static_cast<unsigned>(to));
   std::vector<std::size_t> lengths;
   for (std::size_t n = 0; n <= 40; ++n) lengths.insert(lengths.end(), 4, n);
-  for (const std::size_t n : {63u, 64u, 65u, 127u, 128u, 129u, 1000u, 4103u}) lengths.push_back(n);
+  for (const std::size_t n : {63u, 64u, 65u, 127u, 128u, 129u, 1000u, 4103u, 70001u}) lengths.push_back(n);
 
-  for (const Texture texture : {Texture::MostlyAscii, Texture::DenseHighBytes, Texture::RandomBytes}) {
+  for (const Texture texture : {Texture::MostlyAscii, Texture::DenseHighBytes, Texture::RandomBytes,
+                                Texture::OnlyHighBytes, Texture::FewHighBytes}) {
     for (const std::size_t n : lengths) {
       const std::string in = RandomText(rng, from, texture, n);
-      const std::string expected = Hex(ReferenceConvert(in, from, to));
-      ASSERT_EQ(Hex(Convert(std::string(in), from, to)), expected) << "input " << Hex(in);
-      // A buffer with room to spare is converted within itself.
-      std::string roomy;
-      roomy.reserve(3 * n + 16);
-      roomy.assign(in);
-      ASSERT_EQ(Hex(Convert(std::move(roomy), from, to)), expected) << "in place, input " << Hex(in);
+      const std::string reference = ReferenceConvert(in, from, to);
+      const std::string expected = Hex(reference);
+      const auto where = [&](const char* room) {
+        return std::string(Name(texture)) + ", " + room + ", input " + (n <= 200 ? Hex(in) : std::to_string(n) + " bytes");
+      };
+      ASSERT_EQ(Hex(Convert(std::string(in), from, to)), expected) << where("no room");
+      // A buffer with room to spare, or with just the room the result needs, is
+      // converted within itself; one with too little is not overrun.
+      const std::size_t between = reference.size() > n ? n + (reference.size() - n) / 2 : n;
+      for (const std::size_t capacity : {3 * n + 16, reference.size(), between}) {
+        std::string roomy;
+        roomy.reserve(capacity);
+        roomy.assign(in);
+        const char* buffer = roomy.data();
+        const bool fits = roomy.capacity() >= reference.size();
+        const std::string out = Convert(std::move(roomy), from, to);
+        ASSERT_EQ(Hex(out), expected) << where(fits ? "in place" : "too little room");
+        // (A short text may live inside the string itself, which moves with it.)
+        if (fits && capacity > std::string().capacity()) {
+          EXPECT_EQ(static_cast<const void*>(out.data()), buffer) << where("in place");
+        }
+      }
     }
   }
 }
