@@ -81,14 +81,24 @@ const Utf8Forms& Utf8FormsFor(Charset set) noexcept {
   return forms;
 }
 
-// How many bytes longer the text gets in UTF-8. Words without a high byte add nothing,
-// and most words of most texts have none.
+// One bit per byte of the word, set for the high bytes: the multiplication gathers the
+// eight high bits into the top byte, none of its partial products colliding.
+std::uint64_t HighBitsOf(std::uint64_t word) noexcept {
+  return (((word & kHighBits) >> 7) * 0x0102040810204080) >> 56;
+}
+
+// How many bytes longer the text gets in UTF-8. Blocks of 64 bytes without a high byte,
+// most of most texts, cost one test; in the others only the high bytes are looked up.
 std::size_t ExtraUtf8Bytes(const unsigned char* src, std::size_t n, const Utf8Forms& forms) noexcept {
   std::size_t extra = 0;
   std::size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    if ((Load64(src + i) & kHighBits) == 0) continue;
-    for (std::size_t k = i; k < i + 8; ++k) extra += forms.extra[src[k]];
+  for (; i + 64 <= n; i += 64) {
+    std::uint64_t any = 0;
+    for (std::size_t k = 0; k < 64; k += 8) any |= Load64(src + i + k);
+    if ((any & kHighBits) == 0) continue;
+    std::uint64_t high = 0;
+    for (std::size_t k = 0; k < 64; k += 8) high |= HighBitsOf(Load64(src + i + k)) << k;
+    for (; high != 0; high &= high - 1) extra += forms.extra[src[i + static_cast<std::size_t>(std::countr_zero(high))]];
   }
   for (; i < n; ++i) extra += forms.extra[src[i]];
   return extra;
@@ -96,14 +106,33 @@ std::size_t ExtraUtf8Bytes(const unsigned char* src, std::size_t n, const Utf8Fo
 
 // Converts the n bytes at the start of p to UTF-8 in place, ending at p + size, where
 // size is n plus the extra bytes. Working from the back, the write position w stays
-// ahead of the read position i by the growth still to come from the bytes before i, so
-// no unread byte is overwritten and the text never has to move out of the way first.
-// Wide stores may spill below their bytes only where that gap leaves room; once the
-// gap closes, what is left is ASCII and already in place.
+// ahead of the read position i by the growth still to come from the bytes before i (the
+// gap), so no unread byte is overwritten and the text never has to move out of the way
+// first. Stores wider than what they carry spill below it, onto bytes already read as
+// long as the gap is wide enough; once the gap closes, what is left is ASCII and
+// already in place.
 void PutUtf8Backward(unsigned char* p, std::size_t n, std::size_t size, const Utf8Forms& forms) noexcept {
   static_assert(std::endian::native == std::endian::little, "the word scans read bytes in little-endian order");
   std::size_t i = n;
   std::size_t w = size;
+  // A wide gap, the usual case: a word of ASCII moves whole, any other goes byte by byte,
+  // each byte's form stored as four bytes. A word's bytes narrow the gap by 16 at most.
+  while (i >= 8 && w - i >= 16 + 4) {
+    const std::uint64_t word = Load64(p + i - 8);
+    if ((word & kHighBits) == 0) {
+      Store64(p + w - 8, word);
+      i -= 8;
+      w -= 8;
+      continue;
+    }
+    for (int shift = 56; shift >= 0; shift -= 8) {
+      const Utf8Form& f = forms.form[(word >> shift) & 0xFF];
+      std::memcpy(p + w - 4, f.bytes.data(), 4);
+      w -= f.length;
+    }
+    i -= 8;
+  }
+  // A narrow gap: only what fits between the gap's edges is stored.
   while (w > i) {
     if (i >= 16) {
       const std::uint64_t a = Load64(p + i - 16);
@@ -111,8 +140,7 @@ void PutUtf8Backward(unsigned char* p, std::size_t n, std::size_t size, const Ut
       const std::uint64_t highA = a & kHighBits;
       const std::uint64_t highB = b & kHighBits;
       if ((highA | highB) == 0) {
-        // Both words are read before either is written, and w >= i, so the stores
-        // land on bytes already read.
+        // Both words are read before either is written, and w >= i.
         Store64(p + w - 16, a);
         Store64(p + w - 8, b);
         i -= 16;
@@ -122,23 +150,14 @@ void PutUtf8Backward(unsigned char* p, std::size_t n, std::size_t size, const Ut
       // The ASCII after the block's last high byte moves as it is.
       const std::size_t ascii = highB != 0 ? static_cast<std::size_t>(std::countl_zero(highB)) / 8
                                            : 8 + static_cast<std::size_t>(std::countl_zero(highA)) / 8;
-      if (w - i >= 16) {
-        Store64(p + w - 16, a);
-        Store64(p + w - 8, b);
-      } else {
-        std::memmove(p + w - ascii, p + i - ascii, ascii);
-      }
+      std::memmove(p + w - ascii, p + i - ascii, ascii);
       i -= ascii;
       w -= ascii;
     }
     // One byte at a time: a run of high bytes, or the first few bytes of the text.
     do {
       const Utf8Form& f = forms.form[p[--i]];
-      if (w - i >= 4) {
-        std::memcpy(p + w - 4, f.bytes.data(), 4);
-      } else {
-        std::memcpy(p + w - f.length, f.bytes.data() + 4 - f.length, f.length);
-      }
+      std::memcpy(p + w - f.length, f.bytes.data() + 4 - f.length, f.length);
       w -= f.length;
     } while (i > 0 && w > i && (i < 16 || p[i - 1] >= 0x80));
   }
