@@ -5,6 +5,9 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "EncodingTables.h"
 #include "String.h"
@@ -105,12 +108,12 @@ std::size_t ExtraUtf8Bytes(const unsigned char* src, std::size_t n, const Utf8Fo
 }
 
 // Converts the n bytes at the start of p to UTF-8 in place, ending at p + size, where
-// size is n plus the extra bytes. Working from the back, the write position w stays
-// ahead of the read position i by the growth still to come from the bytes before i (the
-// gap), so no unread byte is overwritten and the text never has to move out of the way
-// first. Stores wider than what they carry spill below it, onto bytes already read as
-// long as the gap is wide enough; once the gap closes, what is left is ASCII and
-// already in place.
+// size is at least n plus the extra bytes (more puts the result further up). Working
+// from the back, the write position w stays ahead of the read position i by the growth
+// still to come from the bytes before i (the gap), so no unread byte is overwritten and
+// the text never has to move out of the way first. Stores wider than what they carry
+// spill below it, onto bytes already read as long as the gap is wide enough, and never
+// below p; should the gap close, what is left is ASCII and already in place.
 void PutUtf8Backward(unsigned char* p, std::size_t n, std::size_t size, const Utf8Forms& forms) noexcept {
   static_assert(std::endian::native == std::endian::little, "the word scans read bytes in little-endian order");
   std::size_t i = n;
@@ -133,7 +136,7 @@ void PutUtf8Backward(unsigned char* p, std::size_t n, std::size_t size, const Ut
     i -= 8;
   }
   // A narrow gap: only what fits between the gap's edges is stored.
-  while (w > i) {
+  while (i > 0 && w > i) {
     if (i >= 16) {
       const std::uint64_t a = Load64(p + i - 16);
       const std::uint64_t b = Load64(p + i - 8);
@@ -163,10 +166,90 @@ void PutUtf8Backward(unsigned char* p, std::size_t n, std::size_t size, const Ut
   }
 }
 
+// Large texts are converted in slices, one thread each: the work is the processor's,
+// not the disk's. Smaller ones are not worth the threads.
+constexpr std::size_t kMinSlice = 4 << 20;
+constexpr unsigned kMaxSlices = 4;
+
+// Runs work(0) to work(count - 1), each on a thread of its own but the first, which runs
+// here; what finds no thread is done here too.
+template <typename Work>
+void InParallel(unsigned count, const Work& work) noexcept {
+  std::vector<std::jthread> threads;
+  unsigned k = 1;
+  try {
+    threads.reserve(count);
+    for (; k < count; ++k) threads.emplace_back(work, k);
+  } catch (...) {
+    for (; k < count; ++k) work(k);
+  }
+  work(0);
+}
+
+// A text cut into slices, and how each slice's result is placed. Each lands above the
+// slice's own bytes by the growth of the slices before it, over the start of the next
+// slices: those starts are set aside before any slice is converted.
+struct Slices {
+  std::vector<std::size_t> bounds;  // slice k is [bounds[k], bounds[k + 1])
+  std::vector<std::size_t> extras;  // each slice's growth
+  std::vector<std::size_t> before;  // growth of the slices before each
+  std::vector<std::size_t> aside;   // where each slice's start is set aside
+  std::string starts;
+};
+
+Slices CutIntoSlices(const unsigned char* src, std::size_t n, const Utf8Forms& forms) {
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  const auto count =
+      static_cast<unsigned>(std::min<std::size_t>({cores, kMaxSlices, std::max<std::size_t>(1, n / kMinSlice)}));
+  Slices s;
+  s.bounds.resize(count + 1);
+  for (unsigned k = 0; k < count; ++k) s.bounds[k] = n / count * k;
+  s.bounds[count] = n;
+  s.extras.resize(count);
+  InParallel(count, [&](unsigned k) {
+    s.extras[k] = ExtraUtf8Bytes(src + s.bounds[k], s.bounds[k + 1] - s.bounds[k], forms);
+  });
+  s.before.assign(count + 1, 0);
+  s.aside.assign(count + 1, 0);
+  for (unsigned k = 0; k < count; ++k) {
+    s.before[k + 1] = s.before[k] + s.extras[k];
+    s.aside[k + 1] = s.aside[k] + std::min(s.before[k], s.bounds[k + 1] - s.bounds[k]);
+  }
+  // Setting much aside would cost memory: such a text, one of mostly high bytes, is
+  // converted in one piece.
+  if (count > 1 && s.aside[count] <= n / 8) s.starts.resize(s.aside[count]);
+  return s;
+}
+
+// Converts the text in place, the slices at once where their starts have been set aside:
+// each converts the rest of its bytes where they are, then its start in the room those
+// have left.
+void PutUtf8InSlices(unsigned char* p, std::size_t n, Slices& s, const Utf8Forms& forms) noexcept {
+  const std::size_t count = s.extras.size();
+  if (s.starts.size() != s.aside[count]) {
+    PutUtf8Backward(p, n, n + s.before[count], forms);
+    return;
+  }
+  for (std::size_t k = 0; k < count; ++k) {
+    std::memcpy(s.starts.data() + s.aside[k], p + s.bounds[k], s.aside[k + 1] - s.aside[k]);
+  }
+  InParallel(static_cast<unsigned>(count), [&](unsigned k) {
+    const std::size_t length = s.bounds[k + 1] - s.bounds[k];
+    const std::size_t setAside = s.aside[k + 1] - s.aside[k];
+    const auto* start = reinterpret_cast<const unsigned char*>(s.starts.data() + s.aside[k]);
+    unsigned char* out = p + s.bounds[k] + s.before[k];  // where the slice's result starts
+    // The rest of the slice's bytes begin at out, unless the slices before cover it whole.
+    PutUtf8Backward(out, length - setAside, length + s.extras[k], forms);
+    std::memcpy(out, start, setAside);
+    PutUtf8Backward(out, setAside, setAside + ExtraUtf8Bytes(start, setAside, forms), forms);
+  });
+}
+
 std::string SingleByteToUtf8(std::string&& text, Charset from) {
   const Utf8Forms& forms = Utf8FormsFor(from);
   const std::size_t n = text.size();
-  const std::size_t extra = ExtraUtf8Bytes(Bytes(text), n, forms);
+  Slices slices = CutIntoSlices(Bytes(text), n, forms);
+  const std::size_t extra = slices.before.back();
   if (extra == 0) return std::move(text);  // pure ASCII is the same in UTF-8
 
   // The result is sized exactly and converted within the text's own buffer, so a text
@@ -174,7 +257,7 @@ std::string SingleByteToUtf8(std::string&& text, Charset from) {
   const std::size_t size = n + extra;
   text.reserve(size);
   text.resize_and_overwrite(size, [&](char* p, std::size_t) {
-    PutUtf8Backward(reinterpret_cast<unsigned char*>(p), n, size, forms);
+    PutUtf8InSlices(reinterpret_cast<unsigned char*>(p), n, slices, forms);
     return size;
   });
   return std::move(text);
