@@ -101,7 +101,9 @@ std::size_t ExtraUtf8Bytes(const unsigned char* src, std::size_t n, const Utf8Fo
     if ((any & kHighBits) == 0) continue;
     std::uint64_t high = 0;
     for (std::size_t k = 0; k < 64; k += 8) high |= HighBitsOf(Load64(src + i + k)) << k;
-    for (; high != 0; high &= high - 1) extra += forms.extra[src[i + static_cast<std::size_t>(std::countr_zero(high))]];
+    for (; high != 0; high &= high - 1) {
+      extra += forms.extra[src[i + static_cast<std::size_t>(std::countr_zero(high))]];
+    }
   }
   for (; i < n; ++i) extra += forms.extra[src[i]];
   return extra;
