@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <numeric>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -180,7 +181,7 @@ void InParallel(unsigned count, const Work& work) noexcept {
   std::vector<std::jthread> threads;
   unsigned k = 1;
   try {
-    threads.reserve(count);
+    if (count > 1) threads.reserve(count - 1);
     for (; k < count; ++k) threads.emplace_back(work, k);
   } catch (...) {
     for (; k < count; ++k) work(k);
@@ -192,50 +193,49 @@ void InParallel(unsigned count, const Work& work) noexcept {
 // slice's own bytes by the growth of the slices before it, over the start of the next
 // slices: those starts are set aside before any slice is converted.
 struct Slices {
-  std::vector<std::size_t> bounds;  // slice k is [bounds[k], bounds[k + 1])
-  std::vector<std::size_t> extras;  // each slice's growth
-  std::vector<std::size_t> before;  // growth of the slices before each
-  std::vector<std::size_t> aside;   // where each slice's start is set aside
+  using Offsets = std::array<std::size_t, kMaxSlices + 1>;
+  unsigned count = 1;
+  Offsets bounds{};  // slice k is [bounds[k], bounds[k + 1])
+  Offsets extras{};  // each slice's growth
+  Offsets before{};  // growth of the slices before each
+  Offsets aside{};   // where each slice's start is set aside
   std::string starts;
 };
 
 Slices CutIntoSlices(const unsigned char* src, std::size_t n, const Utf8Forms& forms) {
-  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  const auto count =
-      static_cast<unsigned>(std::min<std::size_t>({cores, kMaxSlices, std::max<std::size_t>(1, n / kMinSlice)}));
   Slices s;
-  s.bounds.resize(count + 1);
-  for (unsigned k = 0; k < count; ++k) s.bounds[k] = n / count * k;
-  s.bounds[count] = n;
-  s.extras.resize(count);
-  InParallel(count, [&](unsigned k) {
+  if (n >= 2 * kMinSlice) {
+    static const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    s.count = static_cast<unsigned>(std::min<std::size_t>({cores, kMaxSlices, n / kMinSlice}));
+  }
+  for (unsigned k = 0; k < s.count; ++k) s.bounds[k] = n / s.count * k;
+  s.bounds[s.count] = n;
+  InParallel(s.count, [&](unsigned k) {
     s.extras[k] = ExtraUtf8Bytes(src + s.bounds[k], s.bounds[k + 1] - s.bounds[k], forms);
   });
-  s.before.assign(count + 1, 0);
-  s.aside.assign(count + 1, 0);
-  for (unsigned k = 0; k < count; ++k) {
+  for (unsigned k = 0; k < s.count; ++k) {
     s.before[k + 1] = s.before[k] + s.extras[k];
     s.aside[k + 1] = s.aside[k] + std::min(s.before[k], s.bounds[k + 1] - s.bounds[k]);
   }
   // Setting much aside would cost memory: such a text, one of mostly high bytes, is
   // converted in one piece.
-  if (count > 1 && s.aside[count] <= n / 8) s.starts.resize(s.aside[count]);
+  if (s.aside[s.count] > n / 8) s.count = 1;
+  if (s.count > 1) s.starts.resize(s.aside[s.count]);
   return s;
 }
 
 // Converts the text in place, the slices at once where their starts have been set aside:
 // each converts the rest of its bytes where they are, then its start in the room those
 // have left.
-void PutUtf8InSlices(unsigned char* p, std::size_t n, Slices& s, const Utf8Forms& forms) noexcept {
-  const std::size_t count = s.extras.size();
-  if (s.starts.size() != s.aside[count]) {
-    PutUtf8Backward(p, n, n + s.before[count], forms);
+void PutUtf8InSlices(unsigned char* p, std::size_t n, std::size_t size, Slices& s, const Utf8Forms& forms) noexcept {
+  if (s.count == 1) {
+    PutUtf8Backward(p, n, size, forms);
     return;
   }
-  for (std::size_t k = 0; k < count; ++k) {
+  for (unsigned k = 0; k < s.count; ++k) {
     std::memcpy(s.starts.data() + s.aside[k], p + s.bounds[k], s.aside[k + 1] - s.aside[k]);
   }
-  InParallel(static_cast<unsigned>(count), [&](unsigned k) {
+  InParallel(s.count, [&](unsigned k) {
     const std::size_t length = s.bounds[k + 1] - s.bounds[k];
     const std::size_t setAside = s.aside[k + 1] - s.aside[k];
     const auto* start = reinterpret_cast<const unsigned char*>(s.starts.data() + s.aside[k]);
@@ -251,7 +251,7 @@ std::string SingleByteToUtf8(std::string&& text, Charset from) {
   const Utf8Forms& forms = Utf8FormsFor(from);
   const std::size_t n = text.size();
   Slices slices = CutIntoSlices(Bytes(text), n, forms);
-  const std::size_t extra = slices.before.back();
+  const std::size_t extra = std::accumulate(slices.extras.begin(), slices.extras.end(), std::size_t{0});
   if (extra == 0) return std::move(text);  // pure ASCII is the same in UTF-8
 
   // The result is sized exactly and converted within the text's own buffer, so a text
@@ -259,7 +259,7 @@ std::string SingleByteToUtf8(std::string&& text, Charset from) {
   const std::size_t size = n + extra;
   text.reserve(size);
   text.resize_and_overwrite(size, [&](char* p, std::size_t) {
-    PutUtf8InSlices(reinterpret_cast<unsigned char*>(p), n, slices, forms);
+    PutUtf8InSlices(reinterpret_cast<unsigned char*>(p), n, size, slices, forms);
     return size;
   });
   return std::move(text);
