@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
   const std::size_t size = 256u << 20;
-  const int runs = argc > 1 ? std::atoi(argv[1]) : 7;
+  const int runs = argc > 1 ? std::atoi(argv[1]) : 11;
 
   const fs::path dir = fs::temp_directory_path() / ("kolvane-bench-" + std::to_string(::getpid()));
   fs::create_directories(dir);
