@@ -56,7 +56,10 @@ std::string Quote(const std::string& path) {
 
 void Compare(std::vector<Peer>& peers, int runs, const std::vector<std::string>& references) {
   for (int run = 0; run < runs; ++run) {
-    for (Peer& p : peers) p.times.push_back(Seconds([&] { p.work(run); }));
+    for (Peer& p : peers) {
+      if (p.prepare) p.prepare(run);
+      p.times.push_back(Seconds([&] { p.work(run); }));
+    }
   }
   std::printf("%-44s %10s", "", "median s");
   for (const std::string& r : references) std::printf("  %14s", ("vs " + r).substr(0, 14).c_str());

@@ -21,8 +21,11 @@ std::string Quote(const std::string& path);
 
 struct Peer {
   Peer(std::string n, std::function<void(int run)> w) : name(std::move(n)), work(std::move(w)) {}
+  Peer(std::string n, std::function<void(int run)> p, std::function<void(int run)> w)
+      : name(std::move(n)), prepare(std::move(p)), work(std::move(w)) {}
   std::string name;
-  std::function<void(int run)> work;  // run numbers let each run write somewhere new
+  std::function<void(int run)> prepare;  // untimed, before each run
+  std::function<void(int run)> work;     // run numbers let each run write somewhere new
   std::vector<double> times;
 };
 

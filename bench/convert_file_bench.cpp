@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
   const std::size_t size = 256u << 20;
-  const int runs = argc > 1 ? std::atoi(argv[1]) : 5;
+  const int runs = argc > 1 ? std::atoi(argv[1]) : 11;
 
   const fs::path dir = fs::temp_directory_path() / ("kolvane-bench-" + std::to_string(::getpid()));
   fs::create_directories(dir);
@@ -60,25 +60,35 @@ int main(int argc, char** argv) {
   auto sourceItem = New<FolderItem>(source);
   const fs::path converted = dir / "big_Converted.txt";
 
+  // Before each run, untimed: the peer's last output goes, and what is still to be
+  // written back reaches the disk, so that no run pays for another's writes.
+  auto settle = [](fs::path output) {
+    return [output = std::move(output)](int) {
+      fs::remove(output);
+      ::sync();
+    };
+  };
   std::vector<Peer> peers = {
-      {"Kolvane p_ConvertSingleFile", [&](int) {
-         fs::remove(converted);
+      {"Kolvane p_ConvertSingleFile", settle(converted), [&](int) {
          if (!window->p_ConvertSingleFile(sourceItem)) std::abort();
        }},
-      {"plain read and write", [&](int) {
-         fs::remove(dir / "plain.txt");
+      {"plain read and write", settle(dir / "plain.txt"), [&](int) {
          PlainReadAndWrite(source, dir / "plain.txt");
        }},
-      {"cp", [&](int) {
-         fs::remove(dir / "cp.txt");
+      {"cp", settle(dir / "cp.txt"), [&](int) {
          Shell("cp " + Quote(source) + " " + Quote(dir / "cp.txt"));
        }},
-      {"iconv | tr", [&](int) {
+      {"iconv | tr", settle(dir / "iconv.txt"), [&](int) {
          Shell("iconv -f MACINTOSH -t UTF-8 < " + Quote(source) + " | tr '\\r' '\\n' > " +
                Quote(dir / "iconv.txt"));
        }},
   };
   Compare(peers, runs, {"plain read and write", "iconv | tr"});
+  for (const Peer& p : peers) {
+    std::printf("%-44s", (p.name + ", each run s").c_str());
+    for (double t : p.times) std::printf(" %.3f", t);
+    std::printf("\n");
+  }
 
   window->Close();
   fs::remove_all(dir);

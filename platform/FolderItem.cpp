@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -61,7 +62,6 @@ constexpr std::size_t kFinderInfoSize = 32;
 constexpr std::size_t kStreamChunk = 64 * 1024;
 constexpr std::size_t kDirectWrite = 512;
 constexpr std::size_t kReadChunk = 128 * 1024;
-constexpr std::size_t kMinReadChunk = 4 * 1024;
 
 mode_t DefaultFileMode() {
   static const mode_t mode = [] {
@@ -461,37 +461,75 @@ bool TextInputStream::Fill() {
   return n > 0;
 }
 
+namespace {
+
+// Maps the whole pages of [at, at + size) in one call. Taking them one fault at a time,
+// as read() first writes to each, costs more than copying the bytes; small reads keep
+// to the faults.
+void MapPagesToFill(char* at, std::size_t size) {
+#ifdef MADV_POPULATE_WRITE
+  constexpr std::size_t kWorthIt = 1 << 20;
+  if (size < kWorthIt) return;
+  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(at) + page - 1) & ~(page - 1);
+  const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(at) + size) & ~(page - 1);
+  ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);  // only a hint
+#else
+  (void)at;
+  (void)size;
+#endif
+}
+
+}  // namespace
+
 String TextInputStream::ReadAll(TextEncoding encoding) {
   if (fd_ < 0) throw IOException("read from a closed stream");
-  std::string out = buffer_.substr(pos_);
+  // The file is read straight into the text's own buffer, allocated once with room for
+  // the text to grow in place when it is converted: three bytes per byte is the most any
+  // conversion and line-break change makes of it. Room is reserved, not touched, and
+  // large blocks are mapped page by page as they are written, so room never written
+  // costs address space only. Where even that cannot be had, the text alone.
+  const std::size_t left = !atEnd_ && size_ > consumed_ ? static_cast<std::size_t>(size_ - consumed_) : 0;
+  std::string out;
+  if (!atEnd_) {
+    const std::size_t expected = buffer_.size() - pos_ + left;
+    try {
+      out.reserve(3 * expected + 64);
+    } catch (const std::bad_alloc&) {
+      out.reserve(expected + 64);
+    }
+  }
+  out.append(buffer_, pos_);
   buffer_.clear();
   pos_ = 0;
-  if (atEnd_) return String(std::move(out), encoding);
+  MapPagesToFill(out.data() + out.size(), std::min(left, out.capacity() - out.size()));
 
-  // The whole buffer is allocated once, at the file's size and with room for the text to
-  // grow when it is converted (a quarter more covers accented text going to UTF-8, and
-  // new line breaks): the conversion then needs no second buffer. Room never written
-  // costs no memory. Reading through a small chunk spares clearing the buffer first; the
-  // chunk need not be larger than what is left, and one byte more sees the end at once.
-  const std::uint64_t left = size_ > consumed_ ? size_ - consumed_ : 0;
-  if (left > 0) {
-    const std::size_t size = out.size() + static_cast<std::size_t>(left);
-    out.reserve(size + size / 4 + 64);
+  // Until read() sees the end: a file may have grown since it was opened.
+  while (!atEnd_) {
+    if (out.size() == out.capacity()) out.reserve(out.size() + std::max(out.size() / 2, kReadChunk));
+    const std::size_t have = out.size();
+    const std::size_t room = out.capacity();
+    int error = 0;
+    out.resize_and_overwrite(room, [&](char* p, std::size_t) {
+      std::size_t filled = have;
+      while (filled < room) {
+        const ssize_t n = ::read(fd_, p + filled, room - filled);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+          error = errno;
+          break;
+        }
+        if (n == 0) {
+          atEnd_ = true;
+          break;
+        }
+        filled += static_cast<std::size_t>(n);
+      }
+      return filled;
+    });
+    consumed_ += out.size() - have;
+    if (error != 0) throw IOException(std::string("read failed: ") + std::strerror(error));
   }
-  const std::size_t chunkSize =
-      static_cast<std::size_t>(std::clamp<std::uint64_t>(left + 1, kMinReadChunk, kReadChunk));
-  const std::unique_ptr<char[]> chunk(new char[chunkSize]);
-  for (;;) {
-    const ssize_t n = ::read(fd_, chunk.get(), chunkSize);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw IOException(std::string("read failed: ") + std::strerror(errno));
-    }
-    if (n == 0) break;
-    consumed_ += static_cast<std::uint64_t>(n);
-    out.append(chunk.get(), static_cast<std::size_t>(n));
-  }
-  atEnd_ = true;
   return String(std::move(out), encoding);
 }
 

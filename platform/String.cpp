@@ -102,6 +102,14 @@ bool OverlapsItself(std::string_view pattern) {
   return false;
 }
 
+// Start of the last match of pattern in p[0, end); there must be one.
+std::size_t LastMatch(const char* p, std::size_t end, std::string_view pattern) {
+  if (pattern.size() == 1) {
+    return static_cast<std::size_t>(static_cast<const char*>(::memrchr(p, pattern[0], end)) - p);
+  }
+  return std::string_view(p, end).rfind(pattern);
+}
+
 }  // namespace
 
 std::string String::ToUTF8() const {
@@ -268,35 +276,36 @@ String ReplaceAll(String s, const String& find, const String& replacement) {
   if (hits == 0) return String(std::move(bytes), enc);
   const std::size_t size = n + hits * (to.size() - from.size());
   if (bytes.capacity() >= size && !OverlapsItself(from)) {
-    bytes.resize(size);
-    char* p = bytes.data();
-    std::size_t end = n;  // source bytes not yet moved: [0, end)
-    std::size_t w = size;
-    while (hits > 0) {
-      const std::size_t at = bytes.rfind(from, end - from.size());
-      const std::size_t tail = end - (at + from.size());
-      w -= tail;
-      std::memmove(p + w, p + at + from.size(), tail);
-      w -= to.size();
-      std::memcpy(p + w, to.data(), to.size());
-      end = at;
-      --hits;
-    }
+    bytes.resize_and_overwrite(size, [&](char* p, std::size_t) {
+      std::size_t end = n;  // source bytes not yet moved: [0, end)
+      std::size_t w = size;
+      for (; hits > 0; --hits) {
+        const std::size_t at = LastMatch(p, end, from);
+        const std::size_t tail = end - (at + from.size());
+        w -= tail;
+        std::memmove(p + w, p + at + from.size(), tail);
+        w -= to.size();
+        std::memcpy(p + w, to.data(), to.size());
+        end = at;
+      }
+      return size;
+    });
     return String(std::move(bytes), enc);
   }
   std::string out;
-  out.resize(size);
-  char* w = out.data();
-  std::size_t begin = 0;
-  for (std::size_t at = next(0); at != std::string::npos;
-       at = at + from.size() >= n ? std::string::npos : next(at + from.size())) {
-    std::memcpy(w, bytes.data() + begin, at - begin);
-    w += at - begin;
-    std::memcpy(w, to.data(), to.size());
-    w += to.size();
-    begin = at + from.size();
-  }
-  std::memcpy(w, bytes.data() + begin, n - begin);
+  out.resize_and_overwrite(size, [&](char* w, std::size_t) {
+    std::size_t begin = 0;
+    for (std::size_t at = next(0); at != std::string::npos;
+         at = at + from.size() >= n ? std::string::npos : next(at + from.size())) {
+      std::memcpy(w, bytes.data() + begin, at - begin);
+      w += at - begin;
+      std::memcpy(w, to.data(), to.size());
+      w += to.size();
+      begin = at + from.size();
+    }
+    std::memcpy(w, bytes.data() + begin, n - begin);
+    return size;
+  });
   return String(std::move(out), enc);
 }
 

@@ -3,6 +3,7 @@
 // character-by-character reference.
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <random>
@@ -344,7 +345,18 @@ std::string ReferenceConvert(const std::string& in, Charset from, Charset to) {
   return ReferenceEncode(ReferenceDecode(in, from), to);
 }
 
-enum class Texture { MostlyAscii, DenseHighBytes, RandomBytes };
+enum class Texture { MostlyAscii, DenseHighBytes, RandomBytes, OnlyHighBytes, FewHighBytes };
+
+const char* Name(Texture texture) {
+  switch (texture) {
+    case Texture::MostlyAscii: return "mostly ASCII";
+    case Texture::DenseHighBytes: return "dense high bytes";
+    case Texture::RandomBytes: return "random bytes";
+    case Texture::OnlyHighBytes: return "only high bytes";
+    case Texture::FewHighBytes: return "few high bytes";
+  }
+  return "?";
+}
 
 // Text of exactly length bytes in the source set. UTF-8 text mixes characters every set
 // holds, characters only some hold, characters beyond the BMP, and stray bytes; cutting
@@ -352,8 +364,21 @@ enum class Texture { MostlyAscii, DenseHighBytes, RandomBytes };
 std::string RandomText(std::mt19937& rng, Charset from, Texture texture, std::size_t length) {
   auto pick = [&rng](unsigned lo, unsigned hi) { return std::uniform_int_distribution<unsigned>(lo, hi)(rng); };
   std::string s;
+  if (texture == Texture::FewHighBytes) {
+    // Long runs of ASCII between a handful of other characters, anywhere in the text.
+    for (std::size_t i = 0; i < length; ++i) s += static_cast<char>(pick(0, 127));
+    const unsigned count = length == 0 ? 0 : pick(1, 4);
+    for (unsigned k = 0; k < count; ++k) {
+      const std::size_t at = pick(0, static_cast<unsigned>(length - 1));
+      const std::string other = RandomText(rng, from, Texture::OnlyHighBytes, 4);
+      s.replace(at, std::min<std::size_t>(other.size(), length - at), other, 0, length - at);
+    }
+    return s;
+  }
   while (s.size() < length) {
-    const bool ascii = texture == Texture::MostlyAscii ? pick(0, 99) < 95 : pick(0, 99) < 10;
+    const bool ascii = texture == Texture::MostlyAscii   ? pick(0, 99) < 95
+                       : texture == Texture::OnlyHighBytes ? false
+                                                           : pick(0, 99) < 10;
     if (texture == Texture::RandomBytes) {
       s += static_cast<char>(pick(0, 255));
     } else if (ascii) {
@@ -388,18 +413,35 @@ TEST_P(TranscodeRandomTest, MatchesTheReference) {
   std::mt19937 rng(20240611u + 16u * static_cast<unsigned>(from) + static_cast<unsigned>(to));
   std::vector<std::size_t> lengths;
   for (std::size_t n = 0; n <= 40; ++n) lengths.insert(lengths.end(), 4, n);
-  for (const std::size_t n : {63u, 64u, 65u, 127u, 128u, 129u, 1000u, 4103u}) lengths.push_back(n);
+  for (const std::size_t n : {63u, 64u, 65u, 127u, 128u, 129u, 1000u, 4103u, 70001u}) lengths.push_back(n);
 
-  for (const Texture texture : {Texture::MostlyAscii, Texture::DenseHighBytes, Texture::RandomBytes}) {
+  for (const Texture texture : {Texture::MostlyAscii, Texture::DenseHighBytes, Texture::RandomBytes,
+                                Texture::OnlyHighBytes, Texture::FewHighBytes}) {
     for (const std::size_t n : lengths) {
       const std::string in = RandomText(rng, from, texture, n);
-      const std::string expected = Hex(ReferenceConvert(in, from, to));
-      ASSERT_EQ(Hex(Convert(std::string(in), from, to)), expected) << "input " << Hex(in);
-      // A buffer with room to spare is converted within itself.
-      std::string roomy;
-      roomy.reserve(3 * n + 16);
-      roomy.assign(in);
-      ASSERT_EQ(Hex(Convert(std::move(roomy), from, to)), expected) << "in place, input " << Hex(in);
+      const std::string reference = ReferenceConvert(in, from, to);
+      const std::string expected = Hex(reference);
+      const auto where = [&](const char* room) {
+        const std::string input = n <= 200 ? Hex(in) : std::to_string(n) + " bytes";
+        return std::string(Name(texture)) + ", " + room + ", input " + input;
+      };
+      ASSERT_EQ(Hex(Convert(std::string(in), from, to)), expected) << where("no room");
+      // A buffer with room to spare, or with just the room the result needs, is
+      // converted within itself; one with too little is not overrun.
+      const std::size_t between = reference.size() > n ? n + (reference.size() - n) / 2 : n;
+      for (const std::size_t capacity : {3 * n + 16, reference.size(), between}) {
+        std::string roomy;
+        roomy.reserve(capacity);
+        roomy.assign(in);
+        const char* buffer = roomy.data();
+        const bool fits = roomy.capacity() >= reference.size();
+        const std::string out = Convert(std::move(roomy), from, to);
+        ASSERT_EQ(Hex(out), expected) << where(fits ? "in place" : "too little room");
+        // (A short text may live inside the string itself, which moves with it.)
+        if (fits && capacity > std::string().capacity()) {
+          EXPECT_EQ(static_cast<const void*>(out.data()), buffer) << where("in place");
+        }
+      }
     }
   }
 }
@@ -409,6 +451,39 @@ INSTANTIATE_TEST_SUITE_P(AllPairs, TranscodeRandomTest,
                          [](const auto& test) {
                            return Name(std::get<0>(test.param)) + "To" + Name(std::get<1>(test.param));
                          });
+
+// Texts large enough to be converted in slices at once, against the byte-by-byte
+// reference: clusters of high bytes where slices meet, growth all at the start, and text
+// so dense that it is converted in one piece.
+TEST(TranscodeTest, LargeTextsToUtf8MatchTheReference) {
+  std::mt19937 rng(20240612u);
+  const std::size_t n = (17u << 20) + 1001;
+  std::string prose(n, '\0');
+  for (char& c : prose) c = static_cast<char>(rng() % 40 == 0 ? 0x80 + rng() % 128 : rng() % 128);
+  for (int j = 1; j < 12; ++j) {
+    const std::size_t at = n * j / 12 - 4096 + rng() % 8192;
+    for (std::size_t k = at; k < at + 3000; ++k) prose[k] = static_cast<char>(0x80 + rng() % 128);
+  }
+  std::string growthFirst(n, 'a');
+  for (std::size_t k = 0; k < n / 50; ++k) growthFirst[k] = static_cast<char>(0x80 + rng() % 128);
+  std::string dense(n, '\0');
+  for (char& c : dense) c = static_cast<char>(rng() % 10 == 0 ? rng() % 128 : 0x80 + rng() % 128);
+
+  const std::pair<const std::string*, Charset> cases[] = {
+      {&prose, Charset::MacRoman}, {&growthFirst, Charset::Windows1252}, {&dense, Charset::ISOLatin1}};
+  for (const auto& [text, from] : cases) {
+    std::array<std::string, 256> forms;
+    for (int b = 0; b < 256; ++b) forms[b] = Utf8Of(DecodeByte(from, static_cast<std::uint8_t>(b)));
+    std::string expected;
+    expected.reserve(3 * n);
+    for (const char c : *text) expected.append(forms[static_cast<unsigned char>(c)]);
+    std::string roomy;
+    roomy.reserve(3 * n);
+    roomy.assign(*text);
+    ASSERT_TRUE(Convert(std::move(roomy), from, Charset::UTF8) == expected) << Name(from);
+    ASSERT_TRUE(Convert(std::string(*text), from, Charset::UTF8) == expected) << Name(from) << ", no room";
+  }
+}
 
 // --- Converters ---
 

@@ -6,6 +6,8 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <random>
+
 #include <gtest/gtest.h>
 
 #include "tests/support/Printers.h"
@@ -135,6 +137,75 @@ TEST(TextStreams, ReadAllGivesTheBytesUnchangedWithTheEncodingGiven) {
   EXPECT_TRUE(in->ReadAll().IsEmpty());
   in->Close();
   EXPECT_THROW(in->ReadAll(), IOException);
+}
+
+std::string RandomBytes(std::mt19937& rng, std::size_t size) {
+  std::string bytes(size, '\0');
+  for (char& c : bytes) c = static_cast<char>(rng());
+  return bytes;
+}
+
+TEST(TextStreams, ReadAllReadsFilesOfAnySizeWhole) {
+  TempDir dir;
+  std::mt19937 rng(5);
+  for (const std::size_t size : {0u, 1u, 2u, 7u, 15u, 16u, 17u, 63u, 4095u, 4097u, 65535u, 131073u, 3000017u}) {
+    const std::string bytes = RandomBytes(rng, size);
+    WriteFile(dir / "in.txt", bytes);
+    const Ref<TextInputStream> in = FolderItem(dir / "in.txt").OpenAsTextFile();
+    ASSERT_TRUE(in);
+    const String all = in->ReadAll(Encodings::ISOLatin1);
+    ASSERT_EQ(all.Bytes().size(), size);
+    EXPECT_TRUE(all.Bytes() == bytes) << size << " bytes";
+    EXPECT_TRUE(in->EOF_());
+    EXPECT_TRUE(in->ReadAll().IsEmpty());
+  }
+}
+
+TEST(TextStreams, ReadAllTakesWhatTheFileHoldsWhenItIsRead) {
+  TempDir dir;
+  std::mt19937 rng(6);
+  const std::string first = RandomBytes(rng, 3000);
+  // Grown after it was opened, by more than the room kept for its text to grow.
+  WriteFile(dir / "grows.txt", first);
+  const Ref<TextInputStream> grows = FolderItem(dir / "grows.txt").OpenAsTextFile();
+  const std::string more = RandomBytes(rng, 1000001);
+  WriteFile(dir / "grows.txt", first + more);
+  EXPECT_TRUE(grows->ReadAll().Bytes() == first + more);
+  // Cut short after it was opened.
+  WriteFile(dir / "shrinks.txt", first);
+  const Ref<TextInputStream> shrinks = FolderItem(dir / "shrinks.txt").OpenAsTextFile();
+  std::filesystem::resize_file(dir / "shrinks.txt", 10);
+  EXPECT_EQ(shrinks->ReadAll().Bytes(), first.substr(0, 10));
+}
+
+TEST(TextStreams, ReadAllAfterReadLineGivesTheRest) {
+  TempDir dir;
+  std::mt19937 rng(7);
+  const std::string rest = RandomBytes(rng, 200001);
+  WriteFile(dir / "in.txt", "first\r\n" + rest);
+  const Ref<TextInputStream> in = FolderItem(dir / "in.txt").OpenAsTextFile();
+  EXPECT_EQ(in->ReadLine().Bytes(), "first");
+  EXPECT_TRUE(in->ReadAll().Bytes() == rest);
+}
+
+// A whole file's text is converted and its line breaks changed within the buffer it was
+// read into: no second buffer of the text's size is needed on the way to the output.
+TEST(TextStreams, ATextReadWholeGrowsInItsOwnBuffer) {
+  TempDir dir;
+  std::string highAndBreaks;
+  std::string expected;
+  for (int i = 0; i < 100000; ++i) {
+    const auto byte = static_cast<std::uint8_t>(i % 2 ? '\r' : 0x80 + i % 128);
+    highAndBreaks += static_cast<char>(byte);
+    expected += byte == '\r' ? "\r\n" : Chr(transcode::DecodeByte(Charset::MacRoman, byte)).Bytes();
+  }
+  WriteFile(dir / "in.txt", highAndBreaks);
+  String text = FolderItem(dir / "in.txt").OpenAsTextFile()->ReadAll(Encodings::MacRoman);
+  const char* buffer = text.Bytes().data();
+  text = GetEncodingConverter(Encodings::MacRoman, Encodings::UTF8)->Convert(std::move(text));
+  text = ReplaceAll(std::move(text), "\r", "\r\n");
+  EXPECT_TRUE(text.Bytes() == expected);
+  EXPECT_EQ(static_cast<const void*>(text.Bytes().data()), buffer);
 }
 
 TEST(TextStreams, ReadLineSplitsAtEveryLineEnding) {

@@ -130,6 +130,40 @@ TEST(StringFunctions, ReplaceAllMatchesFromTheLeftWhateverRoomTheTextHas) {
   EXPECT_EQ(ReplaceAll(String(std::move(roomy), Encodings::UTF8), "aa", "XYZ"), String("XYZa"));
 }
 
+// Line breaks of texts long enough for the block-wise paths, every pair of breaks, with
+// and without room to grow: a text with the room its result needs keeps its buffer.
+TEST(StringFunctions, ReplaceAllLineBreaksOfLongTexts) {
+  std::mt19937 rng(12);
+  const std::vector<std::string> breaks = {"\r", "\r\n", "\n"};
+  std::vector<std::size_t> lengths;
+  for (std::size_t n = 0; n <= 70; ++n) lengths.push_back(n);
+  for (const std::size_t n : {127u, 128u, 129u, 4099u, 100003u}) lengths.push_back(n);
+  for (const std::size_t length : lengths) {
+    std::string text;
+    const unsigned density = rng() % 3 == 0 ? 2 : 40;  // breaks everywhere, or in prose
+    for (std::size_t i = 0; i < length; ++i) {
+      text += rng() % density == 0 ? "\r\n"[rng() % 2] : static_cast<char>('a' + rng() % 26);
+    }
+    for (const std::string& find : breaks) {
+      for (const std::string& replacement : breaks) {
+        const std::string expected = ReferenceReplaceAll(text, find, replacement);
+        for (const std::size_t capacity : {text.size(), expected.size(), 3 * text.size() + 16}) {
+          std::string bytes;
+          bytes.reserve(capacity);
+          bytes.assign(text);
+          const char* buffer = bytes.data();
+          const bool fits = bytes.capacity() >= expected.size();
+          const String out = ReplaceAll(String(std::move(bytes), Encodings::MacRoman), find, replacement);
+          ASSERT_TRUE(out.Bytes() == expected) << length << " bytes, capacity " << capacity;
+          if (fits && capacity > std::string().capacity()) {
+            EXPECT_EQ(static_cast<const void*>(out.Bytes().data()), buffer) << length << " bytes";
+          }
+        }
+      }
+    }
+  }
+}
+
 TEST(StringFunctions, ReplaceAllKeepsTheTextsEncoding) {
   const String mac("caf\x8E\r", Encodings::MacRoman);
   const String out = ReplaceAll(mac, "\r", "\n");
