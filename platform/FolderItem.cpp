@@ -504,7 +504,9 @@ String TextInputStream::ReadAll(TextEncoding encoding) {
   pos_ = 0;
   MapPagesToFill(out.data() + out.size(), std::min(left, out.capacity() - out.size()));
 
-  // Until read() sees the end: a file may have grown since it was opened.
+  // Until read() sees the end: a file may have grown since it was opened. A read that
+  // comes back short once the whole size seen at opening is in is the end as well, which
+  // spares a small file its second read.
   while (!atEnd_) {
     if (out.size() == out.capacity()) out.reserve(out.size() + std::max(out.size() / 2, kReadChunk));
     const std::size_t have = out.size();
@@ -523,7 +525,12 @@ String TextInputStream::ReadAll(TextEncoding encoding) {
           atEnd_ = true;
           break;
         }
+        const bool shortRead = static_cast<std::size_t>(n) < room - filled;
         filled += static_cast<std::size_t>(n);
+        if (shortRead && consumed_ + (filled - have) >= size_) {
+          atEnd_ = true;
+          break;
+        }
       }
       return filled;
     });
