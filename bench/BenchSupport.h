@@ -15,6 +15,8 @@ std::string MakeMacRomanText(std::size_t size, std::mt19937& rng);
 
 double Seconds(const std::function<void()>& work);
 double Median(std::vector<double> values);
+// Kilobytes from a line of /proc/self/status ("VmRSS", "VmHWM"), or -1.
+long StatusKiB(const char* field);
 // Runs a shell command; aborts the benchmark when it fails.
 void Shell(const std::string& command);
 std::string Quote(const std::string& path);

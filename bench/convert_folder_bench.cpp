@@ -55,17 +55,6 @@ void MakeTree(const fs::path& root) {
   }
 }
 
-// Kilobytes from a line of /proc/self/status.
-long StatusKiB(const char* field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  const std::string key = std::string(field) + ":";
-  while (std::getline(status, line)) {
-    if (line.rfind(key, 0) == 0) return std::atol(line.c_str() + key.size());
-  }
-  return -1;
-}
-
 // Answers the notice that ends a run with Return, as a user would.
 void AnswerNotices() {
   auto* timer = new QTimer(qApp);

@@ -24,16 +24,6 @@ namespace {
 
 constexpr std::size_t kMiB = 1 << 20;
 
-long StatusKiB(const char* field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  const std::string key = std::string(field) + ":";
-  while (std::getline(status, line)) {
-    if (line.rfind(key, 0) == 0) return std::atol(line.c_str() + key.size());
-  }
-  return -1;
-}
-
 // The child, given the file and the four popups' labels: converts the file beside itself
 // and prints its resident memory before and its peak during the conversion, in KiB.
 int Child(int argc, char** argv) {

@@ -8,12 +8,11 @@
 
 #include <gtest/gtest.h>
 
-#include "app/FileTypes.h"
 #include "tests/support/Drop.h"
 #include "tests/support/Modal.h"
 #include "tests/support/Printers.h"
 #include "tests/support/TempDir.h"
-#include "ui/MainWindow.h"
+#include "tests/ui/ShownMainWindow.h"
 
 namespace kolvane {
 namespace {
@@ -32,22 +31,14 @@ constexpr const char* kDone = "Conversion done successfull.";
 QUrl File(const fs::path& path) { return QUrl::fromLocalFile(QString::fromStdString(path.string())); }
 const QUrl kWeb("https://example.org/letter.txt");
 
-class MainWindowDrop : public testing::Test {
+class MainWindowDrop : public test::ShownMainWindow {
  protected:
   void SetUp() override {
-    FileTypes::_Initialize();
-    w = MainWindow();
-    w->Show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w->Widget()));
+    ShownMainWindow::SetUp();
+    if (HasFatalFailure()) return;
     fs::create_directories(drops / "Docs");
     WriteFile(drops / "Docs" / "x.txt", "x\r");
     for (const char* name : {"a.txt", "b.txt", "c.txt"}) WriteFile(drops / name, "\x8A\r");
-  }
-
-  void TearDown() override {
-    for (const char* name : {"WarnWindow.WarnWindow", "MainWindow.MainWindow"}) {
-      if (const Ref<Window> open = Window::_GetImplicitWindow(name)) open->Close();
-    }
   }
 
   int Tab() const { return w->ControlByName<TabPanel>("myPanel")->Value(); }
@@ -69,7 +60,6 @@ class MainWindowDrop : public testing::Test {
 
   TempDir dir;
   const fs::path drops = dir / "drops";
-  Ref<class MainWindow> w;
 };
 
 TEST_F(MainWindowDrop, AWebAddressFirstIsRefusedWhateverFollows) {

@@ -14,11 +14,10 @@
 
 #include <gtest/gtest.h>
 
-#include "app/FileTypes.h"
 #include "tests/support/Drop.h"
 #include "tests/support/Modal.h"
 #include "tests/support/TempDir.h"
-#include "ui/MainWindow.h"
+#include "tests/ui/ShownMainWindow.h"
 
 namespace kolvane {
 namespace {
@@ -86,20 +85,12 @@ class ScreenWatch : public QObject {
   Screen now_;
 };
 
-class MainWindowScreen : public testing::Test {
+class MainWindowScreen : public test::ShownMainWindow {
  protected:
   void SetUp() override {
-    FileTypes::_Initialize();
-    w = MainWindow();
-    w->Show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w->Widget()));
+    ShownMainWindow::SetUp();
+    if (HasFatalFailure()) return;
     fs::create_directory(docs);
-  }
-
-  void TearDown() override {
-    for (const char* name : {"WarnWindow.WarnWindow", "MainWindow.MainWindow"}) {
-      if (const Ref<Window> open = Window::_GetImplicitWindow(name)) open->Close();
-    }
   }
 
   QLabel* Label() const { return static_cast<QLabel*>(w->ControlByName<StaticText>("StatusText")->Widget()); }
@@ -128,7 +119,6 @@ class MainWindowScreen : public testing::Test {
 
   TempDir dir;
   const fs::path docs = dir / "Docs";
-  Ref<class MainWindow> w;
 };
 
 TEST_F(MainWindowScreen, TheClosingNoticeOpensOverTheRunsLastProgress) {
