@@ -10,6 +10,10 @@
 #include <thread>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "EncodingTables.h"
 #include "String.h"
 
@@ -47,6 +51,8 @@ struct Utf8Form {
 struct Utf8Forms {
   std::array<Utf8Form, 256> form;
   std::array<std::uint8_t, 256> extra;  // length - 1, to size the result
+  // The same forms as written forwards: the bytes first, then padding.
+  std::array<std::array<unsigned char, 4>, 256> ahead;
 };
 
 Utf8Forms BuildUtf8Forms(const DecodeTable& table) noexcept {
@@ -63,6 +69,8 @@ Utf8Forms BuildUtf8Forms(const DecodeTable& table) noexcept {
       f = {{0, byte(0xE0 | (cp >> 12)), byte(0x80 | ((cp >> 6) & 0x3F)), byte(0x80 | (cp & 0x3F))}, 3};
     }
     forms.extra[b] = static_cast<std::uint8_t>(f.length - 1);
+    forms.ahead[b] = {};
+    std::copy(f.bytes.end() - f.length, f.bytes.end(), forms.ahead[b].begin());
   }
   return forms;
 }
@@ -87,12 +95,28 @@ const Utf8Forms& Utf8FormsFor(Charset set) noexcept {
 
 // One bit per byte of the word, set for the high bytes: the multiplication gathers the
 // eight high bits into the top byte, none of its partial products colliding.
-std::uint64_t HighBitsOf(std::uint64_t word) noexcept {
+[[maybe_unused]] std::uint64_t HighBitsOf(std::uint64_t word) noexcept {
   return (((word & kHighBits) >> 7) * 0x0102040810204080) >> 56;
 }
 
 // How many bytes longer the text gets in UTF-8. Blocks of 64 bytes without a high byte,
 // most of most texts, cost one test; in the others only the high bytes are looked up.
+// One bit per byte of the 64 at p, set for the high bytes.
+std::uint64_t HighBitsOf64(const unsigned char* p) noexcept {
+#if defined(__SSE2__)
+  // The processor gathers the sixteen top bits of a vector in one instruction.
+  auto mask = [p](int k) {
+    return static_cast<std::uint64_t>(static_cast<std::uint16_t>(
+        _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k)))));
+  };
+  return mask(0) | mask(16) << 16 | mask(32) << 32 | mask(48) << 48;
+#else
+  std::uint64_t high = 0;
+  for (std::size_t k = 0; k < 64; k += 8) high |= HighBitsOf(Load64(p + k)) << k;
+  return high;
+#endif
+}
+
 std::size_t ExtraUtf8Bytes(const unsigned char* src, std::size_t n, const Utf8Forms& forms) noexcept {
   std::size_t extra = 0;
   std::size_t i = 0;
@@ -100,9 +124,7 @@ std::size_t ExtraUtf8Bytes(const unsigned char* src, std::size_t n, const Utf8Fo
     std::uint64_t any = 0;
     for (std::size_t k = 0; k < 64; k += 8) any |= Load64(src + i + k);
     if ((any & kHighBits) == 0) continue;
-    std::uint64_t high = 0;
-    for (std::size_t k = 0; k < 64; k += 8) high |= HighBitsOf(Load64(src + i + k)) << k;
-    for (; high != 0; high &= high - 1) {
+    for (std::uint64_t high = HighBitsOf64(src + i); high != 0; high &= high - 1) {
       extra += forms.extra[src[i + static_cast<std::size_t>(std::countr_zero(high))]];
     }
   }
@@ -247,9 +269,79 @@ void PutUtf8InSlices(unsigned char* p, std::size_t n, std::size_t size, Slices& 
   });
 }
 
+// Number of bytes with the high bit set: each needs two or three bytes in UTF-8.
+std::size_t HighBytes(const unsigned char* src, std::size_t n) noexcept {
+  using Bytes16 = unsigned char __attribute__((vector_size(16)));
+  std::size_t count = 0;
+  std::size_t i = 0;
+  // Sixteen byte-wide counters, emptied before any of them can overflow.
+  while (i + 16 <= n) {
+    Bytes16 counters{};
+    for (const std::size_t end = std::min(n - 15, i + 255 * 16); i < end; i += 16) {
+      Bytes16 v;
+      std::memcpy(&v, src + i, 16);
+      counters += v >> 7;
+    }
+    for (int k = 0; k < 16; ++k) count += counters[k];
+  }
+  for (; i < n; ++i) count += src[i] >> 7;
+  return count;
+}
+
+// Converts n bytes at src to UTF-8 at dst, forwards, and returns the end of what it
+// wrote. Each form is stored as four bytes, so dst needs three bytes of room past the
+// result; dst may lie before src in the same buffer while it stays at least 8 bytes
+// behind the byte being read, every store then landing on bytes already read.
+unsigned char* PutUtf8Forward(const unsigned char* src, std::size_t n, unsigned char* dst,
+                              const Utf8Forms& forms) noexcept {
+  const auto put = [&](unsigned char b) {
+    std::memcpy(dst, forms.ahead[b].data(), 4);
+    dst += forms.form[b].length;
+  };
+  std::size_t i = 0;
+  while (i + 16 <= n) {
+    const std::uint64_t a = Load64(src + i);
+    const std::uint64_t b = Load64(src + i + 8);
+    if (((a | b) & kHighBits) == 0) {
+      Store64(dst, a);
+      Store64(dst + 8, b);
+      dst += 16;
+      i += 16;
+      continue;
+    }
+    for (const std::size_t end = i + 16; i < end; ++i) put(src[i]);
+  }
+  for (; i < n; ++i) put(src[i]);
+  return dst;
+}
+
+// A small text whose buffer has room for three bytes for each high byte (as a text read
+// from a file has): the high bytes are counted the fast way, the text moves to the end of
+// that room and is converted forwards into the start. Small, the move costs less than
+// sizing the result exactly.
+constexpr std::size_t kSmallText = 1 << 20;
+
+std::size_t RoomForwards(std::size_t n, std::size_t high) { return n + 2 * high + 8; }
+
+std::string SmallSingleByteToUtf8(std::string&& text, std::size_t high, const Utf8Forms& forms) {
+  const std::size_t n = text.size();
+  const std::size_t room = RoomForwards(n, high);
+  text.resize_and_overwrite(room, [&](char* chars, std::size_t) {
+    auto* p = reinterpret_cast<unsigned char*>(chars);
+    std::memmove(p + (room - n), p, n);
+    return static_cast<std::size_t>(PutUtf8Forward(p + (room - n), n, p, forms) - p);
+  });
+  return std::move(text);
+}
+
 std::string SingleByteToUtf8(std::string&& text, Charset from) {
   const Utf8Forms& forms = Utf8FormsFor(from);
   const std::size_t n = text.size();
+  if (n < kSmallText) {
+    const std::size_t high = HighBytes(Bytes(text), n);
+    if (high == 0) return std::move(text);  // pure ASCII is the same in UTF-8
+    if (text.capacity() >= RoomForwards(n, high)) return SmallSingleByteToUtf8(std::move(text), high, forms);
+  }
   Slices slices = CutIntoSlices(Bytes(text), n, forms);
   const std::size_t extra = std::accumulate(slices.extras.begin(), slices.extras.end(), std::size_t{0});
   if (extra == 0) return std::move(text);  // pure ASCII is the same in UTF-8
