@@ -486,9 +486,10 @@ String TextInputStream::ReadAll(TextEncoding encoding) {
   if (fd_ < 0) throw IOException("read from a closed stream");
   // The file is read straight into the text's own buffer, allocated once with room for
   // the text to grow in place when it is converted: three bytes per byte is the most any
-  // conversion and line-break change makes of it. Room is reserved, not touched, and
-  // large blocks are mapped page by page as they are written, so room never written
-  // costs address space only. Where even that cannot be had, the text alone.
+  // conversion and line-break change makes of it. Room is reserved, not touched: the
+  // pages the file goes into are mapped before it is read, the rest only once written,
+  // so room never written costs address space only. Where even that cannot be had, the
+  // text alone.
   const std::size_t left = !atEnd_ && size_ > consumed_ ? static_cast<std::size_t>(size_ - consumed_) : 0;
   std::string out;
   if (!atEnd_) {
@@ -505,8 +506,9 @@ String TextInputStream::ReadAll(TextEncoding encoding) {
   MapPagesToFill(out.data() + out.size(), std::min(left, out.capacity() - out.size()));
 
   // Until read() sees the end: a file may have grown since it was opened. A read that
-  // comes back short once the whole size seen at opening is in is the end as well, which
-  // spares a small file its second read.
+  // comes back short with exactly the size seen at opening is the end as well, which
+  // spares a small file its second read; files that tell no size (those of /proc) are
+  // read to the end.
   while (!atEnd_) {
     if (out.size() == out.capacity()) out.reserve(out.size() + std::max(out.size() / 2, kReadChunk));
     const std::size_t have = out.size();
@@ -527,7 +529,7 @@ String TextInputStream::ReadAll(TextEncoding encoding) {
         }
         const bool shortRead = static_cast<std::size_t>(n) < room - filled;
         filled += static_cast<std::size_t>(n);
-        if (shortRead && consumed_ + (filled - have) >= size_) {
+        if (shortRead && size_ > 0 && consumed_ + (filled - have) == size_) {
           atEnd_ = true;
           break;
         }

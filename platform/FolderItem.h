@@ -133,7 +133,8 @@ class FolderItem {
 
 class TextInputStream {
  public:
-  // size: the file's size when it was opened; it only sizes the buffers.
+  // size: the file's size when it was opened. It sizes the buffers, and a read that
+  // comes back short with all of it in ends the file; a size of 0 tells nothing.
   TextInputStream(int fd, std::uint64_t size);
   ~TextInputStream();
   TextInputStream(const TextInputStream&) = delete;
