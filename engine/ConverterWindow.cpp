@@ -43,9 +43,9 @@ String ConverterWindow::ApplyChoices(String text) {
 void ConverterWindow::WriteConverted(const Ref<FolderItem>& source, const Ref<FolderItem>& out, const String& text,
                                      const String& type, const String& creator) {
   const Ref<TextOutputStream> stream = out->CreateTextFile();
-  // What stood at the name may be the source under another name or path (a link, a
-  // linked folder): the copy must not go over its original.
-  if (stream && stream->Replaces() && out->IsSameItemAs(*source)) throw IOException("the output is the source");
+  // What stands at the name may be the source under another name or path (a second
+  // name, a linked folder): the copy must not go over its original.
+  if (stream && stream->Replaces(*source)) throw IOException("the output is the source");
   out->SetMacCreator(creator);
   out->SetMacType(type);
   stream->Write(text);

@@ -20,21 +20,27 @@ struct PendingOutput {
   enum class Way {
     Unnamed,    // a file without a name yet, linked to its name once whole
     Temporary,  // a hidden temporary sibling, renamed to the name once whole
-    InPlace,    // the existing file itself, cut to the new length once written
+    InPlace,    // the existing file itself, rewritten whole when the stream closes
   };
+  // The file written, or -1 while a file replaced is not touched yet: a replacement is
+  // made at the first write, and a file written in place is opened only when it closes.
   int fd = -1;
   Way way = Way::Unnamed;
   std::string temp;
   std::string final;
+  mode_t mode = 0;  // of a replacement
   // The open folder and the name within it that an unnamed file is linked to, when known.
   std::shared_ptr<const FolderHandle> folder;
   std::string name;
   bool open = false;
-  bool replaces = false;  // something stood at the name
+  // What stood at the name when the stream was made, if anything: the name's own entry.
+  bool replaces = false;
+  dev_t stoodDev = 0;
+  ino_t stoodIno = 0;
   std::uint64_t written = 0;
   // The type and creator attribute as set through this stream. A new file starts with
-  // none, so setting the codes needs no read of it; a file written in place keeps its
-  // own until the new content stands.
+  // none, so setting the codes needs no read of it; a file replaced keeps its own until
+  // the new content stands.
   std::string finderInfo;
   bool finderInfoSet = false;
 };
@@ -79,6 +85,11 @@ std::string ErrnoText(const char* what, const std::string& p) {
 bool StatOf(const std::string& p, struct stat& st) { return ::stat(p.c_str(), &st) == 0; }
 
 bool MayWrite(const std::string& p) { return ::faccessat(AT_FDCWD, p.c_str(), W_OK, AT_EACCESS) == 0; }
+
+// Whether the user may add entries to the folder.
+bool MayAddTo(const std::string& folder) {
+  return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
 
 bool OnTheWay(const WalkStep* step, const struct stat& st) {
   for (; step; step = step->up.get()) {
@@ -323,8 +334,8 @@ void FolderItem::WriteCode(std::size_t offset, const String& code) {
   bytes.resize(4, '\0');
   info.replace(offset, 4, bytes);
   codes_.reset();
-  if (out && out->way == PendingOutput::Way::InPlace) {
-    out->finderInfo = info;  // set once the new content stands
+  if (out && out->fd < 0) {
+    out->finderInfo = info;  // set on the file once it is written
     out->finderInfoSet = true;
     return;
   }
@@ -375,43 +386,44 @@ Ref<TextOutputStream> FolderItem::CreateTextFile(LinkAtName atLink) {
 
   auto pending = std::make_shared<PendingOutput>();
   pending->final = final;
-  pending->replaces = exists;
-  // A new file is written without a name and linked to it once whole: one entry added to
-  // the folder, where a temporary one would be added, then renamed. A file replaced, or
-  // one on a file system without unnamed files, goes through a temporary sibling.
-  int fd = -1;
-  if (!exists && CanNameUnnamedFiles()) {
-    if (within_ && !through) {
-      fd = ::openat(within_->fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-      pending->folder = within_;
-      pending->name = AtName();
-    } else {
-      fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    }
-  }
-  if (fd < 0) {
-    std::string temp = folder + ".kolvane-XXXXXX";
-    fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd >= 0) {
-      ::fchmod(fd, regular ? st.st_mode & 07777 : DefaultFileMode());
-      pending->way = PendingOutput::Way::Temporary;
-      pending->temp = std::move(temp);
-    } else if (regular && (errno == EACCES || errno == EPERM)) {
+  if (exists) {
+    // Nothing is touched before the stream writes, and what stands there is known, so
+    // that a caller can still refuse to write over it.
+    pending->replaces = true;
+    pending->stoodDev = st.st_dev;
+    pending->stoodIno = st.st_ino;
+    if (regular && !MayAddTo(folder)) {
       // A folder the user may not write, a file the user may: written where it stands.
-      fd = ::open(final.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-      if (fd < 0) return nullptr;
-      struct stat opened;
-      if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-        ::close(fd);
-        return nullptr;
-      }
       pending->way = PendingOutput::Way::InPlace;
       pending->finderInfo = ReadFinderInfo(final);
     } else {
-      return nullptr;
+      pending->way = PendingOutput::Way::Temporary;
+      pending->mode = regular ? st.st_mode & 07777 : DefaultFileMode();
     }
+  } else {
+    // A new file is written without a name and linked to it once whole: one entry added
+    // to the folder, where a temporary one would be added, then renamed. Where the file
+    // system has no unnamed files, it is a temporary sibling.
+    int fd = -1;
+    if (CanNameUnnamedFiles()) {
+      if (within_ && !through) {
+        fd = ::openat(within_->fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        pending->folder = within_;
+        pending->name = AtName();
+      } else {
+        fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+      }
+    }
+    if (fd < 0) {
+      std::string temp = folder + ".kolvane-XXXXXX";
+      fd = ::mkostemp(temp.data(), O_CLOEXEC);
+      if (fd < 0) return nullptr;
+      ::fchmod(fd, DefaultFileMode());
+      pending->way = PendingOutput::Way::Temporary;
+      pending->temp = std::move(temp);
+    }
+    pending->fd = fd;
   }
-  pending->fd = fd;
   pending->open = true;
   pending_ = pending;
   codes_.reset();
@@ -620,7 +632,7 @@ bool LinkUnderTemporaryName(PendingOutput& p) {
 
 // Drops an output that is not to be put in place.
 void Discard(PendingOutput& p) {
-  ::close(p.fd);
+  if (p.fd >= 0) ::close(p.fd);
   if (!p.temp.empty()) ::unlink(p.temp.c_str());
   p.open = false;
 }
@@ -645,13 +657,51 @@ bool MayReplace(PendingOutput& p) {
   return true;
 }
 
-// A file written where it stands ends at the new text, and takes its codes only then.
-void CloseInPlace(PendingOutput& p) {
+// Makes the temporary sibling that replaces the file at the first write, with the file's
+// permission bits and the codes set so far.
+void CreateReplacement(PendingOutput& p) {
+  std::string temp = p.final.substr(0, p.final.rfind('/') + 1) + ".kolvane-XXXXXX";
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) throw IOException(ErrnoText("cannot replace", p.final));
+  p.fd = fd;
+  p.temp = std::move(temp);
+  ::fchmod(fd, p.mode);
+  if (p.finderInfoSet) ::fsetxattr(fd, kFinderInfo, p.finderInfo.data(), p.finderInfo.size(), 0);
+}
+
+void WriteFully(int fd, const char* data, std::size_t size);
+
+// A file written where it stands is rewritten whole when the stream closes. The room the
+// text needs is taken first, so that a full disk or a size limit leaves the file as it
+// was; the file then ends at the new text, and takes the codes set for it.
+void CloseInPlace(PendingOutput& p, const std::string& text) {
   p.open = false;
-  const bool cut = ::ftruncate(p.fd, static_cast<off_t>(p.written)) == 0;
+  const int fd = ::open(p.final.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  struct stat st;
+  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int err = fd < 0 ? errno : EINVAL;
+    if (fd >= 0) ::close(fd);
+    errno = err;
+    throw IOException(ErrnoText("cannot write", p.final));
+  }
+  p.fd = fd;
+  const auto size = static_cast<off_t>(text.size());
+  if (size > 0 && ::fallocate(fd, 0, 0, size) != 0 && errno != EOPNOTSUPP && errno != ENOSYS) {
+    const int err = errno;
+    ::close(fd);
+    errno = err;
+    throw IOException(ErrnoText("no room to write", p.final));
+  }
+  try {
+    WriteFully(fd, text.data(), text.size());
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
+  const bool cut = ::ftruncate(fd, size) == 0;
   const int err = errno;
-  if (cut && p.finderInfoSet) ::fsetxattr(p.fd, kFinderInfo, p.finderInfo.data(), p.finderInfo.size(), 0);
-  if (::close(p.fd) != 0 || !cut) {
+  if (cut && p.finderInfoSet) ::fsetxattr(fd, kFinderInfo, p.finderInfo.data(), p.finderInfo.size(), 0);
+  if (::close(fd) != 0 || !cut) {
     errno = cut ? errno : err;
     throw IOException(ErrnoText("cannot write", p.final));
   }
@@ -679,17 +729,21 @@ TextOutputStream::~TextOutputStream() {
 }
 
 void TextOutputStream::Flush() {
+  PendingOutput& p = *pending_;
+  if (p.fd < 0) CreateReplacement(p);
   if (buffer_.empty()) return;
-  WriteFully(pending_->fd, buffer_.data(), buffer_.size());
-  pending_->written += buffer_.size();
+  WriteFully(p.fd, buffer_.data(), buffer_.size());
+  p.written += buffer_.size();
   buffer_.clear();
 }
 
 void TextOutputStream::Write(const String& text) {
   if (!pending_->open) throw IOException("write to a closed stream");
   const std::string& bytes = text.Bytes();
-  // Small pieces, lines say, are gathered; a whole text goes out as it is.
-  if (buffer_.size() + bytes.size() < kStreamChunk && bytes.size() < kDirectWrite) {
+  // Small pieces, lines say, are gathered; a whole text goes out as it is. A file written
+  // in place takes all of it at once, when the stream closes.
+  if (pending_->way == PendingOutput::Way::InPlace ||
+      (buffer_.size() + bytes.size() < kStreamChunk && bytes.size() < kDirectWrite)) {
     buffer_ += bytes;
     return;
   }
@@ -698,7 +752,14 @@ void TextOutputStream::Write(const String& text) {
   pending_->written += bytes.size();
 }
 
-bool TextOutputStream::Replaces() const { return pending_->replaces; }
+bool TextOutputStream::Replaces(const FolderItem& item) const {
+  const PendingOutput& p = *pending_;
+  if (!p.replaces) return false;
+  const auto stood = [&p](const struct stat& st) { return st.st_dev == p.stoodDev && st.st_ino == p.stoodIno; };
+  struct stat st;
+  const char* path = item.NativePath().c_str();
+  return (::lstat(path, &st) == 0 && stood(st)) || (::stat(path, &st) == 0 && stood(st));
+}
 
 void TextOutputStream::WriteLine(const String& text) {
   Write(text);
@@ -708,6 +769,11 @@ void TextOutputStream::WriteLine(const String& text) {
 void TextOutputStream::Close() {
   if (!pending_->open) return;
   PendingOutput& p = *pending_;
+  if (p.way == PendingOutput::Way::InPlace) {
+    CloseInPlace(p, buffer_);
+    buffer_.clear();
+    return;
+  }
   try {
     Flush();
   } catch (...) {
@@ -715,7 +781,7 @@ void TextOutputStream::Close() {
     throw;
   }
   switch (p.way) {
-    case PendingOutput::Way::InPlace: CloseInPlace(p); return;
+    case PendingOutput::Way::InPlace: break;
     case PendingOutput::Way::Unnamed:
       if ((p.folder ? LinkUnnamed(p.fd, p.folder->fd, p.name.c_str()) : LinkUnnamed(p.fd, p.final)) == 0) {
         p.open = false;

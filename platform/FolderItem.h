@@ -169,8 +169,9 @@ class TextOutputStream {
   void Write(const String& text);
   // Writes the text and the stream's line ending, LF.
   void WriteLine(const String& text);
-  // Whether something stood at the name when the stream was created.
-  bool Replaces() const;
+  // Whether what stood at the name when the stream was created is that item: the same
+  // entry, or the file it names. Asked before writing, nothing has been touched yet.
+  bool Replaces(const FolderItem& item) const;
   // Puts the written file in place. A stream dropped without Close leaves no trace.
   void Close();
 

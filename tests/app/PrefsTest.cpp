@@ -2,6 +2,10 @@
 
 #include <cstdlib>
 
+#include <QTimer>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "app/Prefs_Modul.h"
@@ -199,12 +203,21 @@ TEST_F(Prefs, AWritableFileInAFolderTheUserMayNotWriteIsRewrittenInPlace) {
   ASSERT_TRUE(Prefs_Initialize());
   Prefs_Values->Clear();
   Prefs_PutValue("b", "2");
+  Prefs_PutValue("c", "3");
   ::chmod(config.path().c_str(), 0555);
+  // The store yields after every line it writes; meanwhile the file is as it was.
+  std::vector<std::string> seen;
+  QTimer look;
+  QObject::connect(&look, &QTimer::timeout, [&] { seen.push_back(ReadFile(File())); });
+  look.start(0);
   ModalAnswerer answerer;
   Prefs_WriteToFile();
+  look.stop();
   ::chmod(config.path().c_str(), 0755);
   EXPECT_TRUE(answerer.Seen().empty());
-  EXPECT_EQ(ReadFile(File()), "b\t2\n");
+  EXPECT_EQ(ReadFile(File()), "b\t2\nc\t3\n");
+  ASSERT_FALSE(seen.empty());
+  for (const std::string& content : seen) EXPECT_EQ(content, "a\t1\nlonger\tthan what follows\n");
 }
 
 TEST_F(Prefs, AWriteProtectedFileIsLeftAsItIsQuietly) {

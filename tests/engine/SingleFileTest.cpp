@@ -1,5 +1,8 @@
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -195,6 +198,44 @@ TEST_F(ExistingOutput, TheSourceUnderTheOutputNameIsNeverWrittenInPlace) {
   EXPECT_FALSE(Convert(source));
   ::chmod(dir.path().c_str(), 0755);
   EXPECT_EQ(answerer.Texts(), std::vector<std::string>{"application error in ConvertSingleFile"});
+  EXPECT_EQ(ReadFile(source), "caf\x8E");
+}
+
+// A write that fails half way (here the user's file size limit) leaves a file written in
+// place as it was: the room for the new text is taken before any byte changes.
+TEST_F(ExistingOutput, AFailedRewriteInPlaceLeavesTheFileAsItWas) {
+  KOLVANE_SKIP_IF_ROOT();
+  WriteFile(source, std::string(5000, 'x'));
+  ::chmod(dir.path().c_str(), 0555);
+  rlimit saved;
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = saved;
+  limited.rlim_cur = 1000;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+  ModalAnswerer answerer;
+  const Ref<FolderItem> out = Convert(source);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldSignal);
+  ::chmod(dir.path().c_str(), 0755);
+  EXPECT_FALSE(out);
+  EXPECT_EQ(answerer.Texts(), std::vector<std::string>{"application error in ConvertSingleFile"});
+  EXPECT_EQ(ReadFile(output), "the earlier output, longer than the new one");
+  if (codes) {
+    EXPECT_EQ(CodesOf(output), "OLD?oldc");
+  }
+}
+
+// A link at the output name that leads to the source is replaced like any other link:
+// the source itself is never written.
+TEST_F(ExistingOutput, ALinkToTheSourceAtTheNameIsReplaced) {
+  std::filesystem::remove(output);
+  std::filesystem::create_symlink(source, output);
+  ModalAnswerer answerer;
+  ASSERT_TRUE(Convert(source));
+  EXPECT_TRUE(answerer.Seen().empty());
+  EXPECT_FALSE(std::filesystem::is_symlink(output));
+  EXPECT_EQ(ReadFile(output), "café");
   EXPECT_EQ(ReadFile(source), "caf\x8E");
 }
 
