@@ -74,11 +74,18 @@ Ref<FolderItem> ConverterWindow::p_ConvertSingleFile(Ref<FolderItem> file) {
 
 ConverterWindow::RunOutputScope::RunOutputScope(ConverterWindow& window, const Ref<FolderItem>& source,
                                                 const Ref<FolderItem>& target)
-    : window_(window), saved_(window.runOutput_) {
+    : window_(window), savedOutput_(window.runOutput_), savedSource_(window.runSource_) {
   window.runOutput_ = source && target ? target->Child(source->Name() + "_Converted") : nullptr;
+  window.runSource_ = source;
+  if (source) source->KeepWalksOutOf(window.runOutput_);
 }
 
-ConverterWindow::RunOutputScope::~RunOutputScope() { window_.runOutput_ = saved_; }
+ConverterWindow::RunOutputScope::~RunOutputScope() {
+  if (window_.runSource_) window_.runSource_->KeepWalksOutOf(nullptr);
+  window_.runOutput_ = savedOutput_;
+  window_.runSource_ = savedSource_;
+  if (savedSource_) savedSource_->KeepWalksOutOf(savedOutput_);
+}
 
 ConverterWindow::ConversionGuard::ConversionGuard(ConverterWindow& window)
     : window_(window), refused_(window.conversionUnderWay_) {
@@ -96,7 +103,7 @@ void ConverterWindow::p_CountItems(Ref<FolderItem> folder) {
       const Ref<FolderItem> item = folder->Item(i);
       if (item && item->Visible()) {
         if (item->Directory()) {
-          if (!IsRunOutput(*item)) p_CountItems(item);
+          p_CountItems(item);
         } else {
           ItemCount = ItemCount + 1;
         }
@@ -122,9 +129,9 @@ void ConverterWindow::p_Convert(Ref<FolderItem> source, Ref<FolderItem> target) 
 
     const Ref<FolderItem> out = target->Child(source->Name() + "_Converted");
     out->CreateAsFolder();
-    // A plain file standing at that name, or a link back to the source itself, is no
-    // folder to convert into.
-    if (out->Exists() && out->Directory() && !out->IsSameItemAs(*source)) {
+    // A plain file standing at that name, or a link back into the source tree, is no
+    // folder to convert into: the copies would land on the originals.
+    if (out->Exists() && out->Directory() && !out->IsSameItemAs(*source) && !out->LinksInto(*source)) {
       ConvertItems(source, out);
       WarnWindow()->InitWindow(1, "Conversion done successfull.", "OK", "", "");
     }
@@ -140,6 +147,9 @@ void ConverterWindow::p_ConvertSubFolder(Ref<FolderItem> source, Ref<FolderItem>
     const Ref<FolderItem> out = targetParent->Child(source->Name());
     out->CreateAsFolder();
     if (!out->Exists()) return;
+    // A link left in an earlier copy that leads back into the source tree is skipped like
+    // a folder that cannot be made: the copies would land on the originals.
+    if (runSource_ && out->LinksInto(*runSource_)) return;
     ConvertItems(source, out);
   } catch (...) {
     UpdateProtocoll("Exception p_RenameItems");
@@ -147,8 +157,8 @@ void ConverterWindow::p_ConvertSubFolder(Ref<FolderItem> source, Ref<FolderItem>
 }
 
 void ConverterWindow::ConvertItems(const Ref<FolderItem>& source, const Ref<FolderItem>& out) {
-  // The run's own output met in the tree is copied as an empty folder, never entered.
-  if (IsRunOutput(*source)) return;
+  // The run's own output met in the tree counts no entries: it is copied as an empty
+  // folder, never entered.
   const std::int32_t n = source->Count();
   for (std::int32_t i = 1; i <= n; ++i) {
     if (Keyboard::AsyncKeyDown(53)) break;  // Escape
@@ -162,10 +172,6 @@ void ConverterWindow::ConvertItems(const Ref<FolderItem>& source, const Ref<Fold
     }
     RuntimeBackgroundTask();
   }
-}
-
-bool ConverterWindow::IsRunOutput(const FolderItem& folder) const {
-  return runOutput_ && folder.IsSameItemAs(*runOutput_);
 }
 
 void ConverterWindow::p_ConvertFile(Ref<FolderItem> source, Ref<FolderItem> targetFolder) {

@@ -47,9 +47,10 @@ class ConverterWindow : public Window {
   // Lets the user choose the target folder.
   void p_SetTargetFolder();
 
-  // Walks leave out the output folder that a run of source into target writes, while the
-  // scope lives, so that a target inside the source tree is neither counted nor entered:
-  // the count shown before a run is the run's own.
+  // While the scope lives, walks from source keep out of the output folder that a run of
+  // source into target writes, and whatever it holds: a target inside the source tree,
+  // or a link into the copy, is neither counted nor entered, and the count shown before
+  // a run is the run's own.
   class RunOutputScope {
    public:
     RunOutputScope(ConverterWindow& window, const Ref<FolderItem>& source, const Ref<FolderItem>& target);
@@ -59,7 +60,8 @@ class ConverterWindow : public Window {
 
    private:
     ConverterWindow& window_;
-    Ref<FolderItem> saved_;
+    Ref<FolderItem> savedOutput_;
+    Ref<FolderItem> savedSource_;
   };
 
   // Marks a conversion under way while it lives, unless one already is: then it is
@@ -97,11 +99,10 @@ class ConverterWindow : public Window {
                       const String& type, const String& creator);
   // The loop over one folder's entries, the same at every level.
   void ConvertItems(const Ref<FolderItem>& source, const Ref<FolderItem>& out);
-  // Whether the folder is the output folder of the run under way: a target inside the
-  // source tree must not be walked into.
-  bool IsRunOutput(const FolderItem& folder) const;
 
+  // The run under way: its output folder and its source.
   Ref<FolderItem> runOutput_;
+  Ref<FolderItem> runSource_;
   bool conversionUnderWay_ = false;
 };
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <random>
 
 namespace kolvane {
@@ -59,6 +60,8 @@ struct WalkStep {
   dev_t dev;
   ino_t ino;
   std::shared_ptr<const WalkStep> up;
+  // The folder the walk keeps out of, the same at every step, when it has one.
+  std::optional<std::pair<dev_t, ino_t>> keepOut;
 };
 
 namespace {
@@ -98,12 +101,11 @@ bool OnTheWay(const WalkStep* step, const struct stat& st) {
   return false;
 }
 
-// The folders that hold the open folder, from the top of the file system down to its
-// parent, as steps of a way down.
-std::shared_ptr<const WalkStep> StepsAbove(int folder) {
-  std::vector<struct stat> up;  // nearest first
+// The folders that hold the open folder, nearest first, up to the top of the file system.
+std::vector<struct stat> FoldersAbove(int folder) {
+  std::vector<struct stat> up;
   struct stat here;
-  if (::fstat(folder, &here) != 0) return nullptr;
+  if (::fstat(folder, &here) != 0) return up;
   int current = folder;
   for (int depth = 0; depth < 4096; ++depth) {
     const int parent = ::openat(current, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -116,12 +118,32 @@ std::shared_ptr<const WalkStep> StepsAbove(int folder) {
     here = st;
   }
   if (current >= 0 && current != folder) ::close(current);
+  return up;
+}
+
+// The folders that hold the open folder, from the top of the file system down to its
+// parent, as steps of a way down.
+std::shared_ptr<const WalkStep> StepsAbove(int folder) {
+  const std::vector<struct stat> up = FoldersAbove(folder);
   std::shared_ptr<const WalkStep> steps;
   for (auto it = up.rbegin(); it != up.rend(); ++it) {
-    steps = std::make_shared<const WalkStep>(WalkStep{it->st_dev, it->st_ino, steps});
+    steps = std::make_shared<const WalkStep>(WalkStep{it->st_dev, it->st_ino, steps, std::nullopt});
   }
   return steps;
 }
+
+// Whether the open folder is the folder of that device and inode, or lies inside it.
+bool IsInside(int folder, dev_t dev, ino_t ino) {
+  struct stat st;
+  if (::fstat(folder, &st) == 0 && st.st_dev == dev && st.st_ino == ino) return true;
+  for (const struct stat& above : FoldersAbove(folder)) {
+    if (above.st_dev == dev && above.st_ino == ino) return true;
+  }
+  return false;
+}
+
+// Folders held open at once, at most: a walk down a very deep tree goes on by paths.
+constexpr int kHeldFolders = 256;
 
 // The file a chain of symbolic links names, which need not exist; the path itself when
 // it is no link.
@@ -255,15 +277,33 @@ std::int32_t FolderItem::Count() {
     errno = err;
     throw IOException(ErrnoText("cannot list", path_));
   }
-  // A folder already on the way down, or one that holds the first folder listed (a link
-  // to it, or to one of its parents), would lead the walk round in a circle.
-  if (above_ && OnTheWay(above_.get(), st)) {
-    ::close(fd);
-    return 0;
+  if (above_) {
+    // A folder already on the way down, or one that holds the first folder listed (a
+    // link to it, or to one of its parents), would lead the walk round in a circle; the
+    // folder the walk keeps out of is not entered either, nor, through a link, a folder
+    // it holds. (A real subfolder lies inside it only by being it: its parent was not.)
+    const auto& keepOut = above_->keepOut;
+    if (OnTheWay(above_.get(), st) ||
+        (keepOut && ((st.st_dev == keepOut->first && st.st_ino == keepOut->second) ||
+                     (kind_ != Kind::Folder && IsInside(fd, keepOut->first, keepOut->second))))) {
+      ::close(fd);
+      return 0;
+    }
+    step_ = std::make_shared<const WalkStep>(WalkStep{st.st_dev, st.st_ino, above_, keepOut});
+  } else {
+    std::optional<std::pair<dev_t, ino_t>> keepOut;
+    struct stat out;
+    if (keepOut_ && ::stat(keepOut_->path_.c_str(), &out) == 0) keepOut.emplace(out.st_dev, out.st_ino);
+    step_ = std::make_shared<const WalkStep>(WalkStep{st.st_dev, st.st_ino, StepsAbove(fd), keepOut});
   }
-  step_ = std::make_shared<const WalkStep>(WalkStep{st.st_dev, st.st_ino, above_ ? above_ : StepsAbove(fd)});
-  listedHandle_ = std::make_shared<const FolderHandle>(fd);
-  const int listed = ::dup(fd);
+  // The entries are reached through the open folder, below the first folder listed and
+  // while not too many are open; the first folder's own stays closed, so that a folder
+  // the program keeps does not keep its disk busy.
+  int listed = fd;
+  if (above_ && fd < kHeldFolders) {
+    listedHandle_ = std::make_shared<const FolderHandle>(fd);
+    listed = ::dup(fd);
+  }
   DIR* dir = listed >= 0 ? ::fdopendir(listed) : nullptr;
   if (!dir) {
     const int err = errno;
@@ -434,9 +474,26 @@ Ref<TextOutputStream> FolderItem::CreateTextFile(LinkAtName atLink) {
 void FolderItem::CreateAsFolder() {
   madeHere_ = ::mkdirat(AtFolder(), AtName(), 0777) == 0;
   listing_.reset();
-  // Held open for the files a run writes into it.
+  // Held open for the files a run writes into it, while not too many are open.
   const int fd = ::openat(AtFolder(), AtName(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-  madeHandle_ = fd >= 0 ? std::make_shared<const FolderHandle>(fd) : nullptr;
+  if (fd >= kHeldFolders) ::close(fd);
+  madeHandle_ = fd >= 0 && fd < kHeldFolders ? std::make_shared<const FolderHandle>(fd) : nullptr;
+}
+
+void FolderItem::KeepWalksOutOf(Ref<FolderItem> folder) { keepOut_ = std::move(folder); }
+
+bool FolderItem::LinksInto(const FolderItem& folder) const {
+  struct stat st;
+  if (madeHere_ || ::fstatat(AtFolder(), AtName(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode)) {
+    return false;
+  }
+  struct stat target;
+  if (::stat(folder.path_.c_str(), &target) != 0) return false;
+  const int fd = ::openat(AtFolder(), AtName(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool inside = IsInside(fd, target.st_dev, target.st_ino);
+  ::close(fd);
+  return inside;
 }
 
 bool FolderItem::IsSameItemAs(const FolderItem& other) const {

@@ -57,9 +57,10 @@ class FolderItem {
   // Number of entries of a folder, 0 for anything else. Reading it lists the folder;
   // Item() numbers the entries of that listing from 1, ordered by name. Folders reached
   // through a listing, symbolic links to folders included, are entered like any folder,
-  // except one that would make the walk go round: a folder already on the way down from
-  // the first folder listed, or one that holds that first folder. Such a folder counts
-  // no entries. Raises IOException when the folder exists but cannot be listed.
+  // except one that would make the walk go round (a folder already on the way down from
+  // the first folder listed, or one that holds that first folder) and one the walk keeps
+  // out of. Such a folder counts no entries. Raises IOException when the folder exists
+  // but cannot be listed.
   std::int32_t Count();
   // The entry at index (1 to Count), or none outside that range.
   Ref<FolderItem> Item(std::int32_t index);
@@ -83,6 +84,12 @@ class FolderItem {
   // A file the user may write in a folder the user may not write is written in place.
   // Codes set while the stream is open arrive with the finished file.
   Ref<TextOutputStream> CreateTextFile(LinkAtName atLink = LinkAtName::Replace);
+  // Walks that start at this folder do not enter that folder, nor, through a link, any
+  // folder it holds (none: no such limit). It takes effect at the next listing.
+  void KeepWalksOutOf(Ref<FolderItem> folder);
+  // Whether the item is a symbolic link to the folder or to a place the folder holds.
+  bool LinksInto(const FolderItem& folder) const;
+
   // Creates the folder; an existing item is left as it is. The outcome is not reported.
   // Files then created in a folder made here are known to be new: they are written
   // without first looking for something at their names.
@@ -128,6 +135,7 @@ class FolderItem {
   std::weak_ptr<PendingOutput> pending_;      // an output stream still writing this item
   bool creationFailed_ = false;               // the last CreateTextFile gave none
   bool madeHere_ = false;                     // a folder CreateAsFolder made
+  Ref<FolderItem> keepOut_;                   // what walks from here do not enter
   bool inFolderMadeHere_ = false;             // an entry of such a folder
 };
 
