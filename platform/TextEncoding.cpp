@@ -6,7 +6,6 @@
 #include <cstring>
 #include <memory>
 #include <numeric>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -99,8 +98,6 @@ const Utf8Forms& Utf8FormsFor(Charset set) noexcept {
   return (((word & kHighBits) >> 7) * 0x0102040810204080) >> 56;
 }
 
-// How many bytes longer the text gets in UTF-8. Blocks of 64 bytes without a high byte,
-// most of most texts, cost one test; in the others only the high bytes are looked up.
 // One bit per byte of the 64 at p, set for the high bytes.
 std::uint64_t HighBitsOf64(const unsigned char* p) noexcept {
 #if defined(__SSE2__)
@@ -117,6 +114,8 @@ std::uint64_t HighBitsOf64(const unsigned char* p) noexcept {
 #endif
 }
 
+// How many bytes longer the text gets in UTF-8. Blocks of 64 bytes without a high byte,
+// most of most texts, cost one test; in the others only the high bytes are looked up.
 std::size_t ExtraUtf8Bytes(const unsigned char* src, std::size_t n, const Utf8Forms& forms) noexcept {
   std::size_t extra = 0;
   std::size_t i = 0;

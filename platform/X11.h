@@ -1,5 +1,6 @@
 // What the toolkit does not offer on X11, asked of the X server over the toolkit's own
-// connection. Every function does nothing (or answers False) on other platforms.
+// connection. On other platforms the functions ask nothing of a server: they answer
+// False, or do what the toolkit itself can.
 #pragma once
 
 class QWidget;

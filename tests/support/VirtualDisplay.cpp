@@ -4,9 +4,7 @@
 #include <QStandardPaths>
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
-#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include "Modal.h"
@@ -14,7 +12,6 @@
 namespace kolvane::test {
 namespace {
 
-namespace fs = std::filesystem;
 
 template <class Reply>
 std::unique_ptr<Reply, decltype(&std::free)> Own(Reply* reply) {
@@ -35,23 +32,26 @@ VirtualDisplay::VirtualDisplay() {
   for (const char* tool : {"Xvfb", "xwininfo", "xdotool"}) {
     if (QStandardPaths::findExecutable(tool).isEmpty()) return;
   }
-  for (int n = 90 + (::getpid() % 100); n < 400; ++n) {
-    if (fs::exists("/tmp/.X11-unix/X" + std::to_string(n)) || fs::exists("/tmp/.X" + std::to_string(n) + "-lock")) {
-      continue;
-    }
-    name_ = ":" + QString::number(n);
-    server_.start("Xvfb", {name_, "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-r"});
-    if (server_.waitForStarted(5000) &&
-        PumpUntil([&] { return fs::exists("/tmp/.X11-unix/X" + std::to_string(n)); }, 5000)) {
-      connection_ = xcb_connect(name_.toLocal8Bit().constData(), nullptr);
-      if (!xcb_connection_has_error(connection_)) return;
-      xcb_disconnect(connection_);
-      connection_ = nullptr;
-    }
-    server_.kill();
-    server_.waitForFinished(2000);
-    name_.clear();
+  // The server takes a free display itself and says which once it is ready, so that tests
+  // starting at the same moment never share one.
+  server_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-r"});
+  QByteArray said;
+  if (server_.waitForStarted(5000) && PumpUntil(
+                                          [&] {
+                                            said += server_.readAllStandardOutput();
+                                            return said.contains('\n') || server_.state() == QProcess::NotRunning;
+                                          },
+                                          20000) &&
+      said.contains('\n')) {
+    name_ = ":" + QString::fromLatin1(said.trimmed());
+    connection_ = xcb_connect(name_.toLocal8Bit().constData(), nullptr);
+    if (!xcb_connection_has_error(connection_)) return;
+    xcb_disconnect(connection_);
+    connection_ = nullptr;
   }
+  server_.kill();
+  server_.waitForFinished(2000);
+  name_.clear();
 }
 
 VirtualDisplay::~VirtualDisplay() {
