@@ -280,6 +280,28 @@ TEST(TextStreams, AStreamDroppedWithoutCloseLeavesNoTrace) {
   EXPECT_EQ(ReadFile(dir / "kept.txt"), "kept");
 }
 
+// Written in place, in a folder the user may not write, the file changes only when the
+// stream closes: whole, or not at all.
+TEST(TextStreams, AFileWrittenInPlaceChangesOnlyAtClose) {
+  KOLVANE_SKIP_IF_ROOT();
+  TempDir dir;
+  WriteFile(dir / "kept.txt", "kept as it was");
+  ::chmod(dir.path().c_str(), 0555);
+  {
+    const Ref<TextOutputStream> stream = FolderItem(dir / "kept.txt").CreateTextFile();
+    ASSERT_TRUE(stream);
+    stream->Write(String(std::string(100000, 'z')));
+    EXPECT_EQ(ReadFile(dir / "kept.txt"), "kept as it was");
+  }
+  EXPECT_EQ(ReadFile(dir / "kept.txt"), "kept as it was");
+  const Ref<TextOutputStream> stream = FolderItem(dir / "kept.txt").CreateTextFile();
+  stream->Write(String("new"));
+  stream->Close();
+  ::chmod(dir.path().c_str(), 0755);
+  EXPECT_EQ(ReadFile(dir / "kept.txt"), "new");
+  EXPECT_EQ(ListNames(dir.path()), std::vector<std::string>{"kept.txt"});
+}
+
 TEST(TextStreams, ALinkAtTheNameIsReplacedNotWrittenThrough) {
   TempDir dir;
   WriteFile(dir / "precious.txt", "precious");
