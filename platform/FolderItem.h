@@ -80,9 +80,10 @@ class FolderItem {
   // file, or one replacing a file the user may write in a folder the user may write, is
   // written without a name (or as a hidden temporary sibling) and takes the name when the
   // stream closes, so it is written whole or not at all, and a replaced file keeps its
-  // permission bits. A file the user may not write is never replaced: the stream fails.
-  // A file the user may write in a folder the user may not write is written in place.
-  // Codes set while the stream is open arrive with the finished file.
+  // permission bits. A file the user may not write is never replaced: there is no stream.
+  // A file the user may write in a folder the user may not write is rewritten in place,
+  // whole, when the stream closes. Nothing at the name is touched before the stream
+  // writes, and codes set while it is open arrive with the finished file.
   Ref<TextOutputStream> CreateTextFile(LinkAtName atLink = LinkAtName::Replace);
   // Walks that start at this folder do not enter that folder, nor, through a link, any
   // folder it holds (none: no such limit). It takes effect at the next listing.
