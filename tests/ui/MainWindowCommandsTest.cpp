@@ -564,18 +564,22 @@ TEST_F(MainWindowBatch, TheCountShownBeforeTheRunIsTheRunsOwn) {
   EXPECT_EQ(w->ItemCount, 2);
 }
 
-// A run yields to the user's input after every item; another "Batch Convert" or a drop
-// meanwhile starts nothing, while the choices can still change.
+// A run yields to the user's input after every item; "Convert", another "Batch Convert"
+// or a drop meanwhile starts nothing, while the choices can still change.
 TEST_F(MainWindowBatch, NothingElseStartsWhileARunIsUnderWay) {
   for (const char* name : {"1.txt", "2.txt", "3.txt", "4.txt", "5.txt"}) WriteFile(source / name, "x");
   fs::create_directory(dir / "other");
   WriteFile(dir / "other" / "o.txt", "o");
   WriteFile(dir / "single.txt", "s");
+  ChooseFile(dir / "single.txt");
   ChooseFolders();
   bool tried = false;
   StatusWatcher watcher(*w, [&](const std::string& line) {
     if (line != Progress(2, 5) || tried) return;
     tried = true;
+    ShowTab(0);
+    QTest::mouseClick(WidgetOf("ConvertSingleBtn"), Qt::LeftButton);
+    ShowTab(1);
     QTest::mouseClick(WidgetOf("ConvertBatchBtn"), Qt::LeftButton);
     EXPECT_TRUE(test::DropPaths(WidgetOf("myPanel"), {dir / "other"}));
     EXPECT_TRUE(test::DropPaths(WidgetOf("myPanel"), {dir / "single.txt"}));
