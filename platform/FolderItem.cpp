@@ -13,26 +13,31 @@
 #include <cstring>
 #include <optional>
 #include <random>
+#include <utility>
 
 namespace kolvane {
 
 // How a file is being written, and where it goes when the stream closes.
 struct PendingOutput {
   enum class Way {
-    Unnamed,    // a file without a name yet, linked to its name once whole
-    Temporary,  // a hidden temporary sibling, renamed to the name once whole
-    InPlace,    // the existing file itself, rewritten whole when the stream closes
+    New,          // a new file, linked to its name once whole
+    Replacement,  // a file replacing what stands at the name, renamed over it once whole
+    InPlace,      // the existing file itself, rewritten whole when the stream closes
   };
   // The file written, or -1 while a file replaced is not touched yet: a replacement is
   // made at the first write, and a file written in place is opened only when it closes.
   int fd = -1;
-  Way way = Way::Unnamed;
-  std::string temp;
-  std::string final;
-  mode_t mode = 0;  // of a replacement
-  // The open folder and the name within it that an unnamed file is linked to, when known.
+  Way way = Way::New;
+  // Every step goes through the open folder the file goes into, by the file's name
+  // there, so that no path is too long to take; the path is for messages.
   std::shared_ptr<const FolderHandle> folder;
   std::string name;
+  std::string final;
+  // The hidden name the file has while it is not in place, once it has one. A file
+  // written without a name gets one only when it is whole, and is renamed straight away,
+  // so that a program ended meanwhile leaves nothing behind.
+  std::string temp;
+  mode_t mode = 0;  // of a replacement
   bool open = false;
   // What stood at the name when the stream was made, if anything: the name's own entry.
   bool replaces = false;
@@ -85,13 +90,37 @@ std::string ErrnoText(const char* what, const std::string& p) {
   return std::string(what) + " " + p + ": " + std::strerror(errno);
 }
 
-bool StatOf(const std::string& p, struct stat& st) { return ::stat(p.c_str(), &st) == 0; }
+bool MayWrite(int folder, const char* name) { return ::faccessat(folder, name, W_OK, AT_EACCESS) == 0; }
 
-bool MayWrite(const std::string& p) { return ::faccessat(AT_FDCWD, p.c_str(), W_OK, AT_EACCESS) == 0; }
+// Whether the user may add entries to the open folder.
+bool MayAddTo(int folder) { return ::faccessat(folder, ".", W_OK | X_OK, AT_EACCESS) == 0; }
 
-// Whether the user may add entries to the folder.
-bool MayAddTo(const std::string& folder) {
-  return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+// Opens a folder for the lookups of the *at calls. A path too long to be taken whole is
+// followed a part at a time, each part short enough and ending between two names.
+std::shared_ptr<const FolderHandle> OpenFolder(const std::string& p) {
+  int fd = AT_FDCWD;
+  std::size_t at = 0;
+  do {
+    std::size_t end = p.size();
+    if (end - at >= PATH_MAX) {
+      end = p.rfind('/', at + PATH_MAX - 1);
+      if (end == std::string::npos || end <= at) {
+        if (fd != AT_FDCWD) ::close(fd);
+        errno = ENAMETOOLONG;
+        return nullptr;
+      }
+    }
+    const int next = ::openat(fd, p.substr(at, end - at).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const int err = errno;
+    if (fd != AT_FDCWD) ::close(fd);
+    if (next < 0) {
+      errno = err;
+      return nullptr;
+    }
+    fd = next;
+    at = p.find_first_not_of('/', end);
+  } while (at != std::string::npos);
+  return std::make_shared<const FolderHandle>(fd);
 }
 
 bool OnTheWay(const WalkStep* step, const struct stat& st) {
@@ -142,6 +171,10 @@ bool IsInside(int folder, dev_t dev, ino_t ino) {
   return false;
 }
 
+// Makes the output a hidden temporary sibling of its name, where the file system has no
+// unnamed files; false, with errno set, when none can be made.
+bool CreateTemporary(PendingOutput& p, mode_t mode);
+
 // Folders held open at once, at most: a walk down a very deep tree goes on by paths.
 constexpr int kHeldFolders = 256;
 
@@ -161,7 +194,7 @@ std::string FollowLinks(std::string p) {
 }
 
 // Files opened with O_TMPFILE are used only where /proc is there to name them, should the
-// kernel not let them be named directly.
+// kernel not let them be named directly; /proc also names entries of open folders.
 bool CanNameUnnamedFiles() {
   static const bool can = ::access("/proc/self/fd", X_OK) == 0;
   return can;
@@ -172,6 +205,23 @@ std::string ReadFinderInfo(const std::string& p) {
   const ssize_t n = ::getxattr(p.c_str(), kFinderInfo, buf, sizeof buf);
   if (n <= 0) return std::string();
   return std::string(buf, static_cast<std::size_t>(n));
+}
+
+// The attribute of the regular file of that name in the open folder.
+std::string FinderInfoAt(int folder, const char* name) {
+  const int fd = ::openat(folder, name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return std::string();
+  char buf[kFinderInfoSize];
+  const ssize_t n = ::fgetxattr(fd, kFinderInfo, buf, sizeof buf);
+  ::close(fd);
+  return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
+}
+
+// A path to the entry of that name in the open folder that is short whatever the folder's
+// own path, for the calls that take only a path.
+std::string ShortPath(int folder, const char* name, const std::string& path) {
+  if (folder < 0 || !CanNameUnnamedFiles()) return path;  // AT_FDCWD and no folder included
+  return "/proc/self/fd/" + std::to_string(folder) + "/" + name;
 }
 
 // A four-character code: trailing NULs are not part of it.
@@ -205,10 +255,17 @@ std::string FolderItem::PathOf(std::string_view name) const {
 
 bool FolderItem::IsRoot() const { return path_ == "/"; }
 
-int FolderItem::AtFolder() const { return within_ ? within_->fd : AT_FDCWD; }
+// Where a folder could not be opened: every lookup through it fails.
+constexpr int kUnreachable = -1;
 
-const char* FolderItem::AtName() const {
-  return within_ ? path_.c_str() + (path_.size() - LastComponent().size()) : path_.c_str();
+FolderItem::Place FolderItem::Where() const {
+  const char* name = path_.c_str() + (path_.size() - LastComponent().size());
+  if (within_) return Place{within_->fd, name, nullptr};
+  if (path_.size() < PATH_MAX || IsRoot()) return Place{AT_FDCWD, path_.c_str(), nullptr};
+  std::shared_ptr<const FolderHandle> folder = OpenFolder(path_.substr(0, path_.size() - LastComponent().size()));
+  if (!folder) return Place{kUnreachable, name, nullptr};
+  const int fd = folder->fd;
+  return Place{fd, name, std::move(folder)};
 }
 
 std::string_view FolderItem::LastComponent() const {
@@ -247,7 +304,8 @@ Ref<FolderItem> FolderItem::Child(const String& name) const {
 
 bool FolderItem::Exists() const {
   struct stat st;
-  return ::fstatat(AtFolder(), AtName(), &st, 0) == 0;
+  const Place at = Where();
+  return ::fstatat(at.folder, at.name, &st, 0) == 0;
 }
 
 bool FolderItem::Visible() const {
@@ -258,14 +316,16 @@ bool FolderItem::Visible() const {
 bool FolderItem::Directory() const {
   if (kind_ != Kind::Unknown) return kind_ == Kind::Folder;
   struct stat st;
-  return ::fstatat(AtFolder(), AtName(), &st, 0) == 0 && S_ISDIR(st.st_mode);
+  const Place at = Where();
+  return ::fstatat(at.folder, at.name, &st, 0) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::int32_t FolderItem::Count() {
   listing_.emplace();
   step_.reset();
   listedHandle_.reset();
-  const int fd = ::openat(AtFolder(), AtName(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const Place at = Where();
+  const int fd = at.folder == kUnreachable ? -1 : ::openat(at.folder, at.name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return 0;
     throw IOException(ErrnoText("cannot list", path_));
@@ -293,7 +353,8 @@ std::int32_t FolderItem::Count() {
   } else {
     std::optional<std::pair<dev_t, ino_t>> keepOut;
     struct stat out;
-    if (keepOut_ && ::stat(keepOut_->path_.c_str(), &out) == 0) keepOut.emplace(out.st_dev, out.st_ino);
+    const Place outAt = keepOut_ ? keepOut_->Where() : Place{kUnreachable, "", nullptr};
+    if (::fstatat(outAt.folder, outAt.name, &out, 0) == 0) keepOut.emplace(out.st_dev, out.st_ino);
     step_ = std::make_shared<const WalkStep>(WalkStep{st.st_dev, st.st_ino, StepsAbove(fd), keepOut});
   }
   // The entries are reached through the open folder, below the first folder listed and
@@ -345,7 +406,12 @@ Ref<FolderItem> FolderItem::Item(std::int32_t index) {
 void FolderItem::ReadCodes() const {
   if (codes_) return;
   const auto pending = pending_.lock();
-  codes_ = pending && pending->open ? pending->finderInfo : ReadFinderInfo(path_);
+  if (pending && pending->open) {
+    codes_ = pending->finderInfo;
+    return;
+  }
+  const Place at = Where();
+  codes_ = ReadFinderInfo(ShortPath(at.folder, at.name, path_));
 }
 
 String FolderItem::MacType() const {
@@ -366,7 +432,9 @@ void FolderItem::WriteCode(std::size_t offset, const String& code) {
   if (creationFailed_) throw IOException("no file was created at " + path_);
   const auto pending = pending_.lock();
   PendingOutput* out = pending && pending->open ? pending.get() : nullptr;
-  std::string info = out ? out->finderInfo : ReadFinderInfo(path_);
+  const Place at = out ? Place{kUnreachable, "", nullptr} : Where();
+  const std::string path = out ? std::string() : ShortPath(at.folder, at.name, path_);
+  std::string info = out ? out->finderInfo : ReadFinderInfo(path);
   // A file without codes stays without the attribute when no code is given.
   if (info.empty() && code.IsEmpty()) return;
   info.resize(kFinderInfoSize, '\0');
@@ -383,7 +451,7 @@ void FolderItem::WriteCode(std::size_t offset, const String& code) {
   if (out) {
     if (::fsetxattr(out->fd, kFinderInfo, info.data(), info.size(), 0) == 0) out->finderInfo = info;
   } else {
-    ::setxattr(path_.c_str(), kFinderInfo, info.data(), info.size(), 0);
+    ::setxattr(path.c_str(), kFinderInfo, info.data(), info.size(), 0);
   }
 }
 
@@ -391,10 +459,11 @@ Ref<TextInputStream> FolderItem::OpenAsTextFile() const {
   // Only regular files are opened: opening a FIFO or a device could block or act.
   struct stat st;
   if (kind_ == Kind::Folder || kind_ == Kind::Other) return nullptr;
-  if (kind_ == Kind::Unknown && (::fstatat(AtFolder(), AtName(), &st, 0) != 0 || !S_ISREG(st.st_mode))) {
+  const Place at = Where();
+  if (kind_ == Kind::Unknown && (::fstatat(at.folder, at.name, &st, 0) != 0 || !S_ISREG(st.st_mode))) {
     return nullptr;
   }
-  const int fd = ::openat(AtFolder(), AtName(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  const int fd = ::openat(at.folder, at.name, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return nullptr;
   // Something else may have taken the name since the check; O_NONBLOCK kept that from
   // blocking. On a regular file it changes nothing, so it can stay set.
@@ -414,57 +483,47 @@ Ref<TextInputStream> FolderItem::OpenAsTextFile() const {
 Ref<TextOutputStream> FolderItem::CreateTextFile(LinkAtName atLink) {
   creationFailed_ = true;
   if (IsRoot()) return nullptr;
-  const bool through = atLink == LinkAtName::WriteThrough;
-  const std::string final = through ? FollowLinks(path_) : path_;
-  const std::string folder = final.substr(0, final.rfind('/') + 1);
+  auto pending = std::make_shared<PendingOutput>();
+  PendingOutput& p = *pending;
+  if (atLink == LinkAtName::WriteThrough) {
+    p.final = FollowLinks(path_);
+    const std::size_t slash = p.final.rfind('/');
+    p.name = p.final.substr(slash + 1);
+    p.folder = OpenFolder(p.final.substr(0, slash + 1));
+  } else {
+    p.final = path_;
+    p.name = std::string(LastComponent());
+    p.folder = within_ ? within_ : OpenFolder(path_.substr(0, path_.size() - p.name.size()));
+  }
+  if (!p.folder) return nullptr;
+  const int folder = p.folder->fd;
   struct stat st;
-  const bool exists = !inFolderMadeHere_ && (through ? ::lstat(final.c_str(), &st)
-                                                     : ::fstatat(AtFolder(), AtName(), &st, AT_SYMLINK_NOFOLLOW)) == 0;
+  const bool exists = !inFolderMadeHere_ && ::fstatat(folder, p.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
   if (exists && S_ISDIR(st.st_mode)) return nullptr;
   const bool regular = exists && S_ISREG(st.st_mode);
-  if (regular && !MayWrite(final)) return nullptr;  // write-protected: left alone
+  if (regular && !MayWrite(folder, p.name.c_str())) return nullptr;  // write-protected: left alone
 
-  auto pending = std::make_shared<PendingOutput>();
-  pending->final = final;
   if (exists) {
     // Nothing is touched before the stream writes, and what stands there is known, so
     // that a caller can still refuse to write over it.
-    pending->replaces = true;
-    pending->stoodDev = st.st_dev;
-    pending->stoodIno = st.st_ino;
+    p.replaces = true;
+    p.stoodDev = st.st_dev;
+    p.stoodIno = st.st_ino;
     if (regular && !MayAddTo(folder)) {
       // A folder the user may not write, a file the user may: written where it stands.
-      pending->way = PendingOutput::Way::InPlace;
-      pending->finderInfo = ReadFinderInfo(final);
+      p.way = PendingOutput::Way::InPlace;
+      p.finderInfo = FinderInfoAt(folder, p.name.c_str());
     } else {
-      pending->way = PendingOutput::Way::Temporary;
-      pending->mode = regular ? st.st_mode & 07777 : DefaultFileMode();
+      p.way = PendingOutput::Way::Replacement;
+      p.mode = regular ? st.st_mode & 07777 : DefaultFileMode();
     }
   } else {
     // A new file is written without a name and linked to it once whole: one entry added
-    // to the folder, where a temporary one would be added, then renamed. Where the file
-    // system has no unnamed files, it is a temporary sibling.
-    int fd = -1;
-    if (CanNameUnnamedFiles()) {
-      if (within_ && !through) {
-        fd = ::openat(within_->fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-        pending->folder = within_;
-        pending->name = AtName();
-      } else {
-        fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-      }
-    }
-    if (fd < 0) {
-      std::string temp = folder + ".kolvane-XXXXXX";
-      fd = ::mkostemp(temp.data(), O_CLOEXEC);
-      if (fd < 0) return nullptr;
-      ::fchmod(fd, DefaultFileMode());
-      pending->way = PendingOutput::Way::Temporary;
-      pending->temp = std::move(temp);
-    }
-    pending->fd = fd;
+    // to the folder, where a temporary one would be added, then renamed.
+    p.fd = CanNameUnnamedFiles() ? ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666) : -1;
+    if (p.fd < 0 && !CreateTemporary(p, DefaultFileMode())) return nullptr;
   }
-  pending->open = true;
+  p.open = true;
   pending_ = pending;
   codes_.reset();
   creationFailed_ = false;
@@ -472,10 +531,11 @@ Ref<TextOutputStream> FolderItem::CreateTextFile(LinkAtName atLink) {
 }
 
 void FolderItem::CreateAsFolder() {
-  madeHere_ = ::mkdirat(AtFolder(), AtName(), 0777) == 0;
+  const Place at = Where();
+  madeHere_ = ::mkdirat(at.folder, at.name, 0777) == 0;
   listing_.reset();
   // Held open for the files a run writes into it, while not too many are open.
-  const int fd = ::openat(AtFolder(), AtName(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  const int fd = ::openat(at.folder, at.name, O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (fd >= kHeldFolders) ::close(fd);
   madeHandle_ = fd >= 0 && fd < kHeldFolders ? std::make_shared<const FolderHandle>(fd) : nullptr;
 }
@@ -484,12 +544,14 @@ void FolderItem::KeepWalksOutOf(Ref<FolderItem> folder) { keepOut_ = std::move(f
 
 bool FolderItem::LinksInto(const FolderItem& folder) const {
   struct stat st;
-  if (madeHere_ || ::fstatat(AtFolder(), AtName(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode)) {
+  const Place at = Where();
+  if (madeHere_ || ::fstatat(at.folder, at.name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode)) {
     return false;
   }
   struct stat target;
-  if (::stat(folder.path_.c_str(), &target) != 0) return false;
-  const int fd = ::openat(AtFolder(), AtName(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  const Place folderAt = folder.Where();
+  if (::fstatat(folderAt.folder, folderAt.name, &target, 0) != 0) return false;
+  const int fd = ::openat(at.folder, at.name, O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
   const bool inside = IsInside(fd, target.st_dev, target.st_ino);
   ::close(fd);
@@ -498,7 +560,10 @@ bool FolderItem::LinksInto(const FolderItem& folder) const {
 
 bool FolderItem::IsSameItemAs(const FolderItem& other) const {
   struct stat a, b;
-  return StatOf(path_, a) && StatOf(other.path_, b) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+  const Place here = Where();
+  const Place there = other.Where();
+  return ::fstatat(here.folder, here.name, &a, 0) == 0 && ::fstatat(there.folder, there.name, &b, 0) == 0 &&
+         a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 // ---- TextInputStream
@@ -668,17 +733,15 @@ int LinkUnnamed(int fd, int folder, const char* name) {
   return linked;
 }
 
-int LinkUnnamed(int fd, const std::string& name) { return LinkUnnamed(fd, AT_FDCWD, name.c_str()); }
-
-// Names an unnamed output as a hidden temporary sibling of its final name.
-bool LinkUnderTemporaryName(PendingOutput& p) {
+// Tries hidden names beside the output until `take` takes one, which the output keeps.
+template <class Take>
+bool WithTemporaryName(PendingOutput& p, Take take) {
   static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   static std::mt19937 rng{std::random_device{}()};
-  const std::string folder = p.final.substr(0, p.final.rfind('/') + 1);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string temp = folder + ".kolvane-";
+    std::string temp = ".kolvane-";
     for (int i = 0; i < 6; ++i) temp += kLetters[rng() % (sizeof kLetters - 1)];
-    if (LinkUnnamed(p.fd, temp) == 0) {
+    if (take(temp.c_str())) {
       p.temp = std::move(temp);
       return true;
     }
@@ -687,25 +750,41 @@ bool LinkUnderTemporaryName(PendingOutput& p) {
   return false;
 }
 
+// Names a whole unnamed output as a hidden temporary sibling of its name.
+bool LinkUnderTemporaryName(PendingOutput& p) {
+  return WithTemporaryName(p, [&p](const char* temp) { return LinkUnnamed(p.fd, p.folder->fd, temp) == 0; });
+}
+
+bool CreateTemporary(PendingOutput& p, mode_t mode) {
+  if (!WithTemporaryName(p, [&p](const char* temp) {
+        p.fd = ::openat(p.folder->fd, temp, O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+        return p.fd >= 0;
+      })) {
+    return false;
+  }
+  ::fchmod(p.fd, mode);
+  return true;
+}
+
 // Drops an output that is not to be put in place.
 void Discard(PendingOutput& p) {
   if (p.fd >= 0) ::close(p.fd);
-  if (!p.temp.empty()) ::unlink(p.temp.c_str());
+  if (!p.temp.empty()) ::unlinkat(p.folder->fd, p.temp.c_str(), 0);
   p.open = false;
 }
 
-// Whether what came to stand at an unnamed output's name while it was written may be
+// Whether what came to stand at a new output's name while it was written may be
 // replaced: no folder, and no file the user may not write. A replaced file's permission
 // bits pass to the new one.
 bool MayReplace(PendingOutput& p) {
   struct stat st;
-  if (::lstat(p.final.c_str(), &st) != 0) return true;  // gone meanwhile
+  if (::fstatat(p.folder->fd, p.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return true;  // gone meanwhile
   if (S_ISDIR(st.st_mode)) {
     errno = EISDIR;
     return false;
   }
   if (S_ISREG(st.st_mode)) {
-    if (!MayWrite(p.final)) {
+    if (!MayWrite(p.folder->fd, p.name.c_str())) {
       errno = EACCES;
       return false;
     }
@@ -714,16 +793,16 @@ bool MayReplace(PendingOutput& p) {
   return true;
 }
 
-// Makes the temporary sibling that replaces the file at the first write, with the file's
-// permission bits and the codes set so far.
+// Makes the file that replaces the one at the name, at the first write, with that
+// file's permission bits and the codes set so far. It has no name until it is whole.
 void CreateReplacement(PendingOutput& p) {
-  std::string temp = p.final.substr(0, p.final.rfind('/') + 1) + ".kolvane-XXXXXX";
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) throw IOException(ErrnoText("cannot replace", p.final));
-  p.fd = fd;
-  p.temp = std::move(temp);
-  ::fchmod(fd, p.mode);
-  if (p.finderInfoSet) ::fsetxattr(fd, kFinderInfo, p.finderInfo.data(), p.finderInfo.size(), 0);
+  p.fd = CanNameUnnamedFiles() ? ::openat(p.folder->fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600) : -1;
+  if (p.fd >= 0) {
+    ::fchmod(p.fd, p.mode);
+  } else if (!CreateTemporary(p, p.mode)) {
+    throw IOException(ErrnoText("cannot replace", p.final));
+  }
+  if (p.finderInfoSet) ::fsetxattr(p.fd, kFinderInfo, p.finderInfo.data(), p.finderInfo.size(), 0);
 }
 
 void WriteFully(int fd, const char* data, std::size_t size);
@@ -733,7 +812,7 @@ void WriteFully(int fd, const char* data, std::size_t size);
 // was; the file then ends at the new text, and takes the codes set for it.
 void CloseInPlace(PendingOutput& p, const std::string& text) {
   p.open = false;
-  const int fd = ::open(p.final.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  const int fd = ::openat(p.folder->fd, p.name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   struct stat st;
   if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     const int err = fd < 0 ? errno : EINVAL;
@@ -814,8 +893,9 @@ bool TextOutputStream::Replaces(const FolderItem& item) const {
   if (!p.replaces) return false;
   const auto stood = [&p](const struct stat& st) { return st.st_dev == p.stoodDev && st.st_ino == p.stoodIno; };
   struct stat st;
-  const char* path = item.NativePath().c_str();
-  return (::lstat(path, &st) == 0 && stood(st)) || (::stat(path, &st) == 0 && stood(st));
+  const FolderItem::Place at = item.Where();
+  return (::fstatat(at.folder, at.name, &st, AT_SYMLINK_NOFOLLOW) == 0 && stood(st)) ||
+         (::fstatat(at.folder, at.name, &st, 0) == 0 && stood(st));
 }
 
 void TextOutputStream::WriteLine(const String& text) {
@@ -837,40 +917,42 @@ void TextOutputStream::Close() {
     Discard(p);
     throw;
   }
-  switch (p.way) {
-    case PendingOutput::Way::InPlace: break;
-    case PendingOutput::Way::Unnamed:
-      if ((p.folder ? LinkUnnamed(p.fd, p.folder->fd, p.name.c_str()) : LinkUnnamed(p.fd, p.final)) == 0) {
-        p.open = false;
-        if (::close(p.fd) != 0) {
-          const int err = errno;
-          ::unlink(p.final.c_str());  // it may not be whole
-          errno = err;
-          throw IOException(ErrnoText("cannot write", p.final));
-        }
-        return;
-      }
-      // Something came to stand at the name meanwhile.
-      if (errno != EEXIST || !MayReplace(p) || !LinkUnderTemporaryName(p)) {
+  const int folder = p.folder->fd;
+  if (p.temp.empty()) {
+    // A new file takes its name. A replacement, or a new file whose name was taken
+    // meanwhile, is named beside it and renamed over what stands there at once, before
+    // anything else is done.
+    if (p.way == PendingOutput::Way::New && LinkUnnamed(p.fd, folder, p.name.c_str()) == 0) {
+      p.open = false;
+      if (::close(p.fd) != 0) {
         const int err = errno;
-        Discard(p);
+        ::unlinkat(folder, p.name.c_str(), 0);  // it may not be whole
         errno = err;
-        throw IOException(ErrnoText("cannot replace", p.final));
+        throw IOException(ErrnoText("cannot write", p.final));
       }
-      break;
-    case PendingOutput::Way::Temporary: break;
-  }
-  p.open = false;
-  if (::close(p.fd) != 0) {
-    ::unlink(p.temp.c_str());
+      return;
+    }
+    if ((p.way == PendingOutput::Way::New && (errno != EEXIST || !MayReplace(p))) || !LinkUnderTemporaryName(p)) {
+      const int err = errno;
+      Discard(p);
+      errno = err;
+      throw IOException(ErrnoText("cannot replace", p.final));
+    }
+  } else if (::close(std::exchange(p.fd, -1)) != 0) {
+    // A file named from the start is closed first: a close that fails keeps it out.
+    const int err = errno;
+    Discard(p);
+    errno = err;
     throw IOException(ErrnoText("cannot write", p.final));
   }
-  if (::rename(p.temp.c_str(), p.final.c_str()) != 0) {
+  p.open = false;
+  if (::renameat(folder, p.temp.c_str(), folder, p.name.c_str()) != 0) {
     const int err = errno;
-    ::unlink(p.temp.c_str());
+    Discard(p);
     errno = err;
     throw IOException(ErrnoText("cannot replace", p.final));
   }
+  if (p.fd >= 0 && ::close(p.fd) != 0) throw IOException(ErrnoText("cannot write", p.final));
 }
 
 }  // namespace kolvane

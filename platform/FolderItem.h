@@ -78,12 +78,13 @@ class FolderItem {
   Ref<TextInputStream> OpenAsTextFile() const;
   // A stream that creates or replaces the file, or none when it cannot be created. A new
   // file, or one replacing a file the user may write in a folder the user may write, is
-  // written without a name (or as a hidden temporary sibling) and takes the name when the
-  // stream closes, so it is written whole or not at all, and a replaced file keeps its
-  // permission bits. A file the user may not write is never replaced: there is no stream.
-  // A file the user may write in a folder the user may not write is rewritten in place,
-  // whole, when the stream closes. Nothing at the name is touched before the stream
-  // writes, and codes set while it is open arrive with the finished file.
+  // written without a name and takes the name only when the stream closes (as a hidden
+  // temporary sibling where the file system has no unnamed files), so it is written whole
+  // or not at all, a program ended while writing it leaves nothing behind, and a replaced
+  // file keeps its permission bits. A file the user may not write is never replaced: there
+  // is no stream. A file the user may write in a folder the user may not write is
+  // rewritten in place, whole, when the stream closes. Nothing at the name is touched
+  // before the stream writes, and codes set while it is open arrive with the finished file.
   Ref<TextOutputStream> CreateTextFile(LinkAtName atLink = LinkAtName::Replace);
   // Walks that start at this folder do not enter that folder, nor, through a link, any
   // folder it holds (none: no such limit). It takes effect at the next listing.
@@ -108,11 +109,17 @@ class FolderItem {
     std::string name;
     Kind kind;
   };
-  std::string PathOf(std::string_view name) const;
+  friend class TextOutputStream;
   // Where the system calls find the item: through the open folder that holds it when
-  // there is one, so that each looks up one name instead of the whole path.
-  int AtFolder() const;
-  const char* AtName() const;
+  // there is one, so that each looks up one name instead of the whole path. A path too
+  // long to be taken whole is reached through its folder, opened a part at a time.
+  struct Place {
+    int folder;
+    const char* name;
+    std::shared_ptr<const FolderHandle> opened;  // held while the place is in use
+  };
+  std::string PathOf(std::string_view name) const;
+  Place Where() const;
   bool IsRoot() const;
   // The name as the path holds it; empty at the root.
   std::string_view LastComponent() const;

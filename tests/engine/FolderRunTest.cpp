@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -306,6 +307,54 @@ TEST_F(FolderRun, ReusesAConvertedFolderLeftByAnEarlierRun) {
   EXPECT_EQ(ReadFile(output / "other.txt"), "keep");
   EXPECT_EQ(ReadFile(output / "sub" / "c.txt"), "keep c");
   EXPECT_EQ(Tree(output), (Names{"a.txt", "other.txt", "sub/", "sub/b.txt", "sub/c.txt"}));
+}
+
+// Copies deeper than a path the system takes whole are reached through the folders that
+// hold them: replaced by a second run, rewritten in place, and converted as one file.
+TEST_F(FolderRun, ReplacesCopiesWhosePathsAreTooLongToTakeWhole) {
+  const std::string name(250, 'n');
+  std::string deep;
+  std::vector<int> held;
+  const auto chain = [&](const fs::path& top, bool make) {  // 18 levels: past PATH_MAX
+    int fd = ::open(top.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    for (int level = 0; level < 18; ++level) {
+      if (make) ::mkdirat(fd, name.c_str(), 0777);
+      const int next = ::openat(fd, name.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+      ::close(fd);
+      fd = next;
+      if (make) deep += "/" + name;
+    }
+    held.push_back(fd);
+    return fs::path("/proc/self/fd/" + std::to_string(fd));  // the deepest, by a short path
+  };
+  const fs::path from = chain(source, true);
+  WriteFile(from / "f.txt", "one\r");
+  ASSERT_EQ(Texts(Run()), Names{kNotice});
+  const fs::path to = chain(output, false);
+  EXPECT_EQ(ReadFile(to / "f.txt"), "one\n");
+
+  WriteFile(from / "f.txt", "two\r");
+  EXPECT_EQ(Texts(Run()), Names{kNotice});
+  EXPECT_EQ(ReadFile(to / "f.txt"), "two\n");
+  if (::geteuid() != 0) {
+    WriteFile(from / "f.txt", "three\r");
+    ::chmod(to.c_str(), 0555);
+    EXPECT_EQ(Texts(Run()), Names{kNotice});
+    ::chmod(to.c_str(), 0755);
+    EXPECT_EQ(ReadFile(to / "f.txt"), "three\n");
+  }
+  EXPECT_EQ(ListNames(to), Names{"f.txt"});
+
+  const Ref<FolderItem> file = New<FolderItem>(source.native() + deep + "/f.txt");
+  ModalAnswerer answerer;
+  for (const char* text : {"single\r", "again\r"}) {
+    WriteFile(from / "f.txt", text);
+    EXPECT_TRUE(window->p_ConvertSingleFile(file));
+  }
+  EXPECT_EQ(Texts(answerer.Seen()), Names{});
+  EXPECT_EQ(ReadFile(from / "f_Converted.txt"), "again\n");
+  EXPECT_EQ(ListNames(from), (Names{"f.txt", "f_Converted.txt"}));
+  for (const int fd : held) ::close(fd);
 }
 
 TEST_F(FolderRun, CopiesTypeAndCreatorToEveryOutputFile) {
