@@ -10,12 +10,8 @@ namespace kolvane {
 String ConverterWindow::p_ConvertText(const String& sourceLabel, const String& targetLabel,
                                       String text) {
   try {
-    const TextEncoding source = EncodingOfLabel(sourceLabel);
-    const TextEncoding target = EncodingOfLabel(targetLabel);
-    const Ref<EncodingConverter> converter = GetEncodingConverter(source, target);
-    return converter->Convert(std::move(text));
-  } catch (...) {
-    MsgBox("application error in ConvertText");
+    return ConvertText(sourceLabel, targetLabel, std::move(text));
+  } catch (const ConversionFailed&) {
     return String();
   }
 }
@@ -23,19 +19,41 @@ String ConverterWindow::p_ConvertText(const String& sourceLabel, const String& t
 String ConverterWindow::p_ConvertCRLF(const String& sourceLabel, const String& targetLabel,
                                       String text) {
   try {
+    return ConvertCRLF(sourceLabel, targetLabel, std::move(text));
+  } catch (const ConversionFailed&) {
+    return String();
+  }
+}
+
+// The text is moved into the conversion, so that a conversion that runs out of memory
+// has given all of it back before the message asks for more.
+String ConverterWindow::ConvertText(const String& sourceLabel, const String& targetLabel, String text) {
+  try {
+    const TextEncoding source = EncodingOfLabel(sourceLabel);
+    const TextEncoding target = EncodingOfLabel(targetLabel);
+    const Ref<EncodingConverter> converter = GetEncodingConverter(source, target);
+    return converter->Convert(std::move(text));
+  } catch (...) {
+    MsgBox("application error in ConvertText");
+    throw ConversionFailed();
+  }
+}
+
+String ConverterWindow::ConvertCRLF(const String& sourceLabel, const String& targetLabel, String text) {
+  try {
     const String search = LineBreakOfLabel(sourceLabel);
     const String replacement = LineBreakOfLabel(targetLabel);
     return ReplaceAll(std::move(text), search, replacement);
   } catch (...) {
     MsgBox("application error in ConvertCRLF");
-    return String();
+    throw ConversionFailed();
   }
 }
 
 String ConverterWindow::ApplyChoices(String text) {
-  text = p_ConvertText(SourcePop()->Text(), TargetPop()->Text(), std::move(text));
+  text = ConvertText(SourcePop()->Text(), TargetPop()->Text(), std::move(text));
   if (ConvertLBCB()->Value()) {
-    text = p_ConvertCRLF(LBSourcePop()->Text(), LBTargetPop()->Text(), std::move(text));
+    text = ConvertCRLF(LBSourcePop()->Text(), LBTargetPop()->Text(), std::move(text));
   }
   return text;
 }
@@ -66,6 +84,8 @@ Ref<FolderItem> ConverterWindow::p_ConvertSingleFile(Ref<FolderItem> file) {
     const Ref<FolderItem> out = file->Parent()->Child(ConvertedFileName(file->Name()));
     WriteConverted(file, out, text, type, creator);
     return out;
+  } catch (const ConversionFailed&) {
+    return nullptr;  // reported where it failed
   } catch (...) {
     MsgBox("application error in ConvertSingleFile");
     return nullptr;
@@ -190,6 +210,8 @@ void ConverterWindow::p_ConvertFile(Ref<FolderItem> source, Ref<FolderItem> targ
     StatusText()->SetText(Str(StatusBar()->Value()) + " of " + Str(ItemCount) + " (hit esc to stop)");
     Refresh(true);
     UpdateNow();
+  } catch (const ConversionFailed&) {
+    // Reported where it failed; the run goes on with the next item.
   } catch (...) {
     MsgBox("application error in p_ConvertFile");
   }

@@ -91,6 +91,12 @@ class ConverterWindow : public Window {
   Ref<TabPanel> myPanel() const { return ControlByName<TabPanel>("myPanel"); }
 
  private:
+  // A conversion of a file's text that failed, and has said so: that file's conversion
+  // ends, and nothing is written for it. An empty text would pass for a converted one.
+  struct ConversionFailed {};
+  // p_ConvertText and p_ConvertCRLF, raising ConversionFailed after their message.
+  String ConvertText(const String& sourceLabel, const String& targetLabel, String text);
+  String ConvertCRLF(const String& sourceLabel, const String& targetLabel, String text);
   // The user's choices applied to a text: the encodings, then the line breaks if asked.
   String ApplyChoices(String text);
   // Writes the text converted from source as the file out, with the type and creator

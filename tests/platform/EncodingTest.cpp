@@ -485,6 +485,18 @@ TEST(TranscodeTest, LargeTextsToUtf8MatchTheReference) {
   }
 }
 
+// All the growth at the very start of a text too large to be converted forwards: working
+// from the back, the converter meets the high bytes with no room to spare, and must not
+// store over the byte before them.
+TEST(TranscodeTest, GrowthRightAtTheStartOverwritesNothingUnread) {
+  std::string text = "A" + std::string(8, '\xA0');
+  text.resize((1u << 20) + 1, 'x');
+  std::string expected = "A";
+  for (int k = 0; k < 8; ++k) expected += "\xE2\x80\xA0";  // the dagger
+  expected.append(text.size() - 9, 'x');
+  ASSERT_TRUE(Convert(std::move(text), Charset::MacRoman, Charset::UTF8) == expected);
+}
+
 // --- Converters ---
 
 TEST(EncodingConverterTest, NoneWhenEitherEncodingIsNone) {

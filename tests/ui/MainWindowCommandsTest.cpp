@@ -1,5 +1,7 @@
 // The main window driven as a user drives it: clicks on its buttons, answers to its
 // dialogs, drops on its tab panel and the Escape key, with real files in temporary folders.
+#include <sys/resource.h>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QTabBar>
@@ -8,6 +10,7 @@
 #include <algorithm>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <ostream>
@@ -48,6 +51,48 @@ const std::string kLatin1 = "M\xE4" "rchen \xFC" "ber Stra\xDF" "e\r";
 std::string Progress(int done, int total) {
   return std::to_string(done) + " of " + std::to_string(total) + " (hit esc to stop)";
 }
+
+// A file of that many bytes that each grow to three in UTF-8 (0xA0, the MacRoman dagger),
+// written a piece at a time: no large block of this process's memory is freed before a
+// test limits it.
+void WriteDaggers(const fs::path& path, std::size_t size) {
+  std::ofstream out(path, std::ios::binary);
+  const std::string piece(1 << 20, '\xA0');
+  for (std::size_t done = 0; done < size; done += piece.size()) out.write(piece.data(), piece.size());
+}
+
+// While it lives, the process may take only that many more bytes of address space, as on
+// a small machine. The sanitizers' shadow memory takes far more than any such limit.
+class AddressSpaceLimit {
+ public:
+  explicit AddressSpaceLimit(std::size_t more) {
+    ::getrlimit(RLIMIT_AS, &saved_);
+    std::ifstream status("/proc/self/status");
+    std::size_t kib = 0;
+    for (std::string line; std::getline(status, line);) {
+      if (line.starts_with("VmSize:")) kib = std::stoul(line.substr(7));
+    }
+    rlimit limited = saved_;
+    limited.rlim_cur = kib * 1024 + more;
+    ::setrlimit(RLIMIT_AS, &limited);
+  }
+  ~AddressSpaceLimit() { ::setrlimit(RLIMIT_AS, &saved_); }
+  AddressSpaceLimit(const AddressSpaceLimit&) = delete;
+  AddressSpaceLimit& operator=(const AddressSpaceLimit&) = delete;
+#ifdef __SANITIZE_ADDRESS__
+  static constexpr bool kPossible = false;
+#else
+  static constexpr bool kPossible = true;
+#endif
+
+ private:
+  rlimit saved_;
+};
+
+// 24 MiB of daggers can be read with 48 MiB to spare, but not grown to 72 MiB of UTF-8:
+// more than the 64 MiB that the C library may have set aside for its own heaps.
+constexpr std::size_t kDaggers = 24 << 20;
+constexpr std::size_t kTooLittle = 48 << 20;
 
 Names TextsOf(const std::vector<SeenDialog>& seen) {
   Names out;
@@ -455,6 +500,26 @@ TEST_F(MainWindowConvert, ASourceDeletedSinceItWasChosenGivesOnlyTheEngineReport
   EXPECT_EQ(Take(), before);
 }
 
+// A conversion that runs out of memory says so once, and leaves the earlier copy as the
+// user had it, with no success claimed.
+TEST_F(MainWindowConvert, AConversionThatRunsOutOfMemoryKeepsTheEarlierCopyAndClaimsNoSuccess) {
+  if (!AddressSpaceLimit::kPossible) GTEST_SKIP() << "no address-space limit under the sanitizers";
+  WriteDaggers(dir / "big.txt", kDaggers);
+  WriteFile(dir / "big_Converted.txt", "the earlier copy");
+  ::chmod((dir / "big_Converted.txt").c_str(), 0640);
+  ChooseFile(dir / "big.txt");
+  C<PopupMenu>("TargetPop")->SetListIndex(4);  // UTF-8 (no BOM)
+  std::vector<SeenDialog> seen;
+  {
+    const AddressSpaceLimit limit(kTooLittle);
+    seen = Click("ConvertSingleBtn");
+  }
+  EXPECT_EQ(TextsOf(seen), Names{"application error in ConvertText"});
+  EXPECT_TRUE(ReadFile(dir / "big_Converted.txt") == "the earlier copy");
+  EXPECT_EQ(fs::status(dir / "big_Converted.txt").permissions(), fs::perms(0640));
+  EXPECT_EQ(ListNames(dir.path()), (Names{"big.txt", "big_Converted.txt"}));
+}
+
 // ---- Batch Convert
 
 class MainWindowBatch : public MainWindowTest {
@@ -562,6 +627,26 @@ TEST_F(MainWindowBatch, TheCountShownBeforeTheRunIsTheRunsOwn) {
   EXPECT_EQ(watcher.lines[1], "0 of 2");
   EXPECT_EQ(watcher.lines.back(), Progress(2, 2));
   EXPECT_EQ(w->ItemCount, 2);
+}
+
+// A file whose conversion runs out of memory keeps its earlier copy; the run goes on.
+TEST_F(MainWindowBatch, AFileThatRunsOutOfMemoryKeepsItsEarlierCopyAndTheRunGoesOn) {
+  if (!AddressSpaceLimit::kPossible) GTEST_SKIP() << "no address-space limit under the sanitizers";
+  WriteDaggers(source / "big.txt", kDaggers);
+  WriteFile(source / "small.txt", "caf\x8E");
+  fs::create_directory(output);
+  WriteFile(output / "big.txt", "the earlier copy");
+  ChooseFolders();
+  C<PopupMenu>("TargetPop")->SetListIndex(4);  // UTF-8 (no BOM)
+  std::vector<SeenDialog> seen;
+  {
+    const AddressSpaceLimit limit(kTooLittle);
+    seen = Click("ConvertBatchBtn");
+  }
+  EXPECT_EQ(TextsOf(seen), (Names{"application error in ConvertText", kDone, kBatchDone}));
+  EXPECT_TRUE(ReadFile(output / "big.txt") == "the earlier copy");
+  EXPECT_EQ(ReadFile(output / "small.txt"), "caf\xC3\xA9");
+  EXPECT_EQ(Status(), Progress(1, 2));
 }
 
 // A run yields to the user's input after every item; "Convert", another "Batch Convert"
