@@ -15,6 +15,8 @@
 #include <random>
 #include <utility>
 
+#include "EndingSignals.h"
+
 namespace kolvane {
 
 // How a file is being written, and where it goes when the stream closes.
@@ -755,13 +757,17 @@ bool LinkUnderTemporaryName(PendingOutput& p) {
   return WithTemporaryName(p, [&p](const char* temp) { return LinkUnnamed(p.fd, p.folder->fd, temp) == 0; });
 }
 
+// A file named from the start, where the file system has no unnamed files: a program
+// ended by a signal it can handle removes it first.
 bool CreateTemporary(PendingOutput& p, mode_t mode) {
+  const HoldEndingSignals hold;  // until it is known to be removed
   if (!WithTemporaryName(p, [&p](const char* temp) {
         p.fd = ::openat(p.folder->fd, temp, O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
         return p.fd >= 0;
       })) {
     return false;
   }
+  RemoveWhenEnded(p.folder->fd, p.temp.c_str());
   ::fchmod(p.fd, mode);
   return true;
 }
@@ -769,7 +775,10 @@ bool CreateTemporary(PendingOutput& p, mode_t mode) {
 // Drops an output that is not to be put in place.
 void Discard(PendingOutput& p) {
   if (p.fd >= 0) ::close(p.fd);
-  if (!p.temp.empty()) ::unlinkat(p.folder->fd, p.temp.c_str(), 0);
+  if (!p.temp.empty()) {
+    ::unlinkat(p.folder->fd, p.temp.c_str(), 0);
+    KeepWhenEnded();
+  }
   p.open = false;
 }
 
@@ -905,6 +914,9 @@ void TextOutputStream::WriteLine(const String& text) {
 
 void TextOutputStream::Close() {
   if (!pending_->open) return;
+  // Ended between naming the file and renaming it, the program would leave it beside the
+  // old one; ended while rewriting one in place, half written.
+  const HoldEndingSignals hold;
   PendingOutput& p = *pending_;
   if (p.way == PendingOutput::Way::InPlace) {
     CloseInPlace(p, buffer_);
@@ -952,6 +964,7 @@ void TextOutputStream::Close() {
     errno = err;
     throw IOException(ErrnoText("cannot replace", p.final));
   }
+  KeepWhenEnded();
   if (p.fd >= 0 && ::close(p.fd) != 0) throw IOException(ErrnoText("cannot write", p.final));
 }
 

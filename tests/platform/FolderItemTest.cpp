@@ -1,11 +1,16 @@
 #include "platform/FolderItem.h"
 
 #include <fcntl.h>
+#include <sys/ptrace.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <random>
 
@@ -270,6 +275,44 @@ TEST(TextStreams, CreateTextFileReplacesWholeOnClose) {
   EXPECT_EQ(st.st_mode & 0777, 0640u);
   EXPECT_EQ(ListNames(dir.path()), std::vector<std::string>{"out.txt"});
   EXPECT_THROW(stream->Write(String("late")), IOException);
+}
+
+// SIGTERM sent by a tracer the moment a replacement is being named (a log-out, say) waits
+// until the new copy stands: the program then ends with nothing beside it.
+TEST(TextStreams, AnEndingSignalWaitsWhileAReplacementIsNamed) {
+  TempDir dir;
+  WriteFile(dir / "out.txt", "old");
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) ::_exit(77);
+    ::raise(SIGSTOP);
+    const Ref<TextOutputStream> stream = FolderItem(dir / "out.txt").CreateTextFile();
+    stream->Write(String("new"));
+    stream->Close();
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "no tracing here";
+  ::ptrace(PTRACE_SETOPTIONS, child, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
+  // Each system call of the child, until it enters the one that names the file.
+  bool naming = false;
+  int deliver = 0;
+  while (!naming && ::ptrace(PTRACE_SYSCALL, child, nullptr, deliver) == 0 && ::waitpid(child, &status, 0) == child &&
+         WIFSTOPPED(status)) {
+    deliver = WSTOPSIG(status) == (SIGTRAP | 0x80) ? 0 : WSTOPSIG(status);
+    __ptrace_syscall_info call{};
+    naming = deliver == 0 && ::ptrace(PTRACE_GET_SYSCALL_INFO, child, sizeof call, &call) > 0 &&
+             call.op == PTRACE_SYSCALL_INFO_ENTRY && call.entry.nr == SYS_linkat;
+  }
+  ::kill(child, SIGTERM);
+  ::ptrace(PTRACE_DETACH, child, nullptr, nullptr);
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(naming);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(ListNames(dir.path()), std::vector<std::string>{"out.txt"});
+  EXPECT_EQ(ReadFile(dir / "out.txt"), "new");
 }
 
 TEST(TextStreams, AStreamDroppedWithoutCloseLeavesNoTrace) {
