@@ -31,8 +31,9 @@ void EndBy(int signal) {
   byDefault.sa_handler = SIG_DFL;
   sigemptyset(&byDefault.sa_mask);
   ::sigaction(signal, &byDefault, nullptr);
-  // In the handler the signal is blocked and acts as the handler returns; elsewhere, now.
-  ::raise(signal);
+  // To the process, not the thread: a thread that blocks it cannot keep it from acting.
+  // In the handler it acts as the handler returns, or at once on another thread.
+  ::kill(::getpid(), signal);
 }
 
 void OnEndingSignal(int signal) {

@@ -51,6 +51,12 @@ struct PendingOutput {
   // the new content stands.
   std::string finderInfo;
   bool finderInfoSet = false;
+
+  PendingOutput() = default;
+  // An output never put in place leaves no trace, also when its stream was never made.
+  ~PendingOutput();
+  PendingOutput(const PendingOutput&) = delete;
+  PendingOutput& operator=(const PendingOutput&) = delete;
 };
 
 // An open folder, held while items reached through it are in use.
@@ -782,6 +788,14 @@ void Discard(PendingOutput& p) {
   p.open = false;
 }
 
+}  // namespace
+
+PendingOutput::~PendingOutput() {
+  if (open) Discard(*this);
+}
+
+namespace {
+
 // Whether what came to stand at a new output's name while it was written may be
 // replaced: no folder, and no file the user may not write. A replaced file's permission
 // bits pass to the new one.
@@ -869,9 +883,7 @@ void WriteFully(int fd, const char* data, std::size_t size) {
 TextOutputStream::TextOutputStream(std::shared_ptr<PendingOutput> pending)
     : pending_(std::move(pending)) {}
 
-TextOutputStream::~TextOutputStream() {
-  if (pending_->open) Discard(*pending_);
-}
+TextOutputStream::~TextOutputStream() = default;
 
 void TextOutputStream::Flush() {
   PendingOutput& p = *pending_;

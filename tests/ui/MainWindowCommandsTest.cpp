@@ -89,10 +89,11 @@ class AddressSpaceLimit {
   rlimit saved_;
 };
 
-// 24 MiB of daggers can be read with 48 MiB to spare, but not grown to 72 MiB of UTF-8:
-// more than the 64 MiB that the C library may have set aside for its own heaps.
-constexpr std::size_t kDaggers = 24 << 20;
-constexpr std::size_t kTooLittle = 48 << 20;
+// 48 MiB of daggers can be read with 64 MiB to spare, but not grown to 144 MiB of UTF-8:
+// far more than the C library may have set aside for its heaps, or give back meanwhile
+// (the stack of a thread it kept, say).
+constexpr std::size_t kDaggers = 48 << 20;
+constexpr std::size_t kTooLittle = 64 << 20;
 
 Names TextsOf(const std::vector<SeenDialog>& seen) {
   Names out;
